@@ -1,0 +1,46 @@
+// TCP sockets on this machine: the connection manager's own sockets (close-on-exec, so game
+// processes started later do not inherit them) and blocking loopback helpers for test peers and
+// benchmarks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// A new IPv4 stream socket, non-blocking and close-on-exec. -1 on failure.
+int OpenTcpSocket();
+
+// True when `fd` carries the close-on-exec flag.
+bool IsCloseOnExec(int fd);
+
+// Resolves `host` to its first IPv4 address (network byte order). False when it does not resolve.
+bool ResolveIPv4(const char* host, uint32_t* address);
+
+// A blocking, close-on-exec listening socket on 127.0.0.1 at a free port written to `*port`.
+// -1 on failure.
+int ListenOnLoopback(uint16_t* port);
+
+// A blocking connection to 127.0.0.1:`port` with TCP_NODELAY set. -1 on failure.
+int ConnectToLoopback(uint16_t port);
+
+// Accepts one connection on `listen_fd` (blocking, close-on-exec, TCP_NODELAY). -1 on failure.
+int AcceptConnection(int listen_fd);
+
+// Writes all of `data`; false on an error or a closed peer.
+bool WriteAll(int fd, const void* data, size_t length);
+
+// Reads exactly `length` bytes; false on an error or end of stream before that.
+bool ReadExact(int fd, void* data, size_t length);
+
+// Reads whatever arrives (at most `capacity` bytes). Returns the count, 0 at end of stream, -1 on
+// an error.
+long ReadSome(int fd, void* data, size_t capacity);
+
+// Sets a receive time-out so a blocking read gives up after `ms` milliseconds.
+bool SetReceiveTimeout(int fd, int ms);
+
+// Closes the socket; with `reset` the peer sees a connection reset instead of an orderly close.
+void CloseSocket(int fd, bool reset = false);
+
+}  // namespace platform

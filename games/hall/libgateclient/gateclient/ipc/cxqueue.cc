@@ -1,0 +1,483 @@
+#include "gateclient/ipc/cxqueue.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "gateclient/ipc/queue_layout.h"
+#include "platform/thread_util.h"
+
+namespace ql = queue_layout;
+
+// The blocks of the oldest message, as found by one walk.
+struct CXQueue::Chain {
+  uint32_t first = ql::kNone;
+  uint32_t last = ql::kNone;
+  uint32_t after = ql::kNone;  // the block that follows the message in the used list
+  uint32_t blocks = 0;
+  uint64_t total = 0;
+};
+
+namespace {
+
+// Every field is read and written as a whole word: the other process may change it at any time,
+// and each value must be checked once and then used as checked.
+uint32_t LoadWord(const unsigned char* p) {
+  return std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(const_cast<unsigned char*>(p)))
+      .load(std::memory_order_acquire);
+}
+
+void StoreWord(unsigned char* p, uint32_t value) {
+  std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(p))
+      .store(value, std::memory_order_release);
+}
+
+std::string Prefixed(const char* prefix, const std::string& rest) {
+  std::string out = prefix;
+  out += rest;
+  return out;
+}
+
+}  // namespace
+
+CXQueue::CXQueue() {
+  ResetGeometry();
+}
+
+CXQueue::~CXQueue() {
+  Close();
+}
+
+std::string CXQueue::QueueName(const char* name) {
+  std::string q = Prefixed(ql::kQueuePrefix, name == nullptr ? "" : name);
+  if (q.size() > ql::kMaxObjectNameChars)
+    q.resize(ql::kMaxObjectNameChars);
+  return q;
+}
+
+std::string CXQueue::MappingName(const char* name) {
+  std::string out;
+  CSharedMemFile::NormalizeName(QueueName(name).c_str(), &out);
+  return out;
+}
+
+std::string CXQueue::MutexName(const char* name) {
+  return Prefixed(ql::kMutexPrefix, QueueName(name));
+}
+
+std::string CXQueue::DataReadyName(const char* name) {
+  return Prefixed(ql::kDataReadyPrefix, QueueName(name));
+}
+
+std::string CXQueue::WriterTokenName(const char* name) {
+  return Prefixed(ql::kWriterTokenPrefix, QueueName(name));
+}
+
+void CXQueue::ResetGeometry() {
+  block_count_ = ql::kDefaultBlockCount;
+  units_ = ql::kDefaultUnits;
+  stride_ = ql::kDefaultHeaderSize;
+  block_data_ = ql::kDefaultBlockData;
+}
+
+uint32_t CXQueue::Field(size_t offset) const {
+  return LoadWord(header_ + offset);
+}
+
+void CXQueue::SetField(size_t offset, uint32_t value) {
+  StoreWord(header_ + offset, value);
+}
+
+unsigned char* CXQueue::Block(uint32_t n) const {
+  return blocks_ + static_cast<size_t>(n) * stride_;
+}
+
+uint32_t CXQueue::BlockField(uint32_t n, size_t offset) const {
+  return LoadWord(Block(n) + offset);
+}
+
+void CXQueue::SetBlockField(uint32_t n, size_t offset, uint32_t value) {
+  StoreWord(Block(n) + offset, value);
+}
+
+bool CXQueue::ValidBlock(uint32_t n) const {
+  return n < block_count_;
+}
+
+void CXQueue::InitLists() {
+  for (uint32_t i = 0; i < block_count_; ++i) {
+    unsigned char* b = Block(i);
+    // Bytes 12-25: owner, length, sequence and the first two data bytes start out zero.
+    std::memset(b + ql::kBlockOwner, 0, 14);
+    SetBlockField(i, ql::kBlockIndex, i);
+    SetBlockField(i, ql::kBlockPrev, i == 0 ? ql::kNone : i - 1);
+    SetBlockField(i, ql::kBlockNext, i + 1 == block_count_ ? ql::kNone : i + 1);
+  }
+  SetField(ql::kFreeCount, block_count_);
+  SetField(ql::kUsedCount, 0);
+  SetField(ql::kFreeHead, 0);
+  SetField(ql::kFreeTail, block_count_ - 1);
+  SetField(ql::kUsedTail, ql::kNone);
+  SetField(ql::kUsedHead, ql::kNone);
+}
+
+uint32_t CXQueue::Create(const char* name) {
+  if (attached())
+    return kQueueCreateFailed;
+  if (name == nullptr || *name == '\0')
+    return kQueueBadArgument;
+  name_ = QueueName(name);
+  ResetGeometry();
+  is_opener_ = false;
+  mem_.SetName(name_.c_str());
+  mem_.SetSize(ql::kDefaultMappingSize);
+  mem_.SetReadOnly(false);
+  mem_.SetTerminator(false);
+  if (!mem_.CreateMapping()) {
+    Close();
+    return kQueueCreateFailed;
+  }
+  if (!mutex_.Create(MutexName(name)) || !data_ready_.Create(DataReadyName(name), false, false) ||
+      !writer_token_.Create(WriterTokenName(name), false, true)) {
+    Close();
+    return kQueueCorrupt;
+  }
+  header_ = mem_.view();
+  blocks_ = header_ + stride_;
+  std::memset(header_, 0, ql::kDefaultHeaderSize);
+  SetField(ql::kHeaderSize, stride_);
+  SetField(ql::kBlockData, block_data_);
+  SetField(ql::kUnits, units_);
+  SetField(ql::kBlockCount, block_count_);
+  SetField(ql::kCreatorThread, platform::CurrentThreadId());
+  SetField(ql::kNextSequence, 1);
+  InitLists();
+  SetField(ql::kCreatorCount, Field(ql::kCreatorCount) + 1);
+  return kQueueOk;
+}
+
+uint32_t CXQueue::Open(const char* name) {
+  if (attached())
+    return kQueueOpenFailed;
+  if (name == nullptr || *name == '\0')
+    return kQueueBadArgument;
+  name_ = QueueName(name);
+  if (!mem_.OpenMapping(name_.c_str(), ql::kHeaderFieldBytes)) {
+    Close();
+    return kQueueOpenFailed;
+  }
+  const unsigned char* h = mem_.view();
+  uint32_t stride = LoadWord(h + ql::kHeaderSize);
+  uint32_t data = LoadWord(h + ql::kBlockData);
+  uint32_t count = LoadWord(h + ql::kBlockCount);
+  uint32_t units = LoadWord(h + ql::kUnits);
+  // The geometry comes from the other process: it must describe blocks that lie inside the
+  // mapping, with room for their fields, and messages whose lengths fit 31 bits.
+  bool sane = stride % 4 == 0 && stride >= ql::kHeaderFieldBytes && data >= 1 &&
+              uint64_t{data} + ql::kBlockDataOffset <= stride && count >= 1 &&
+              uint64_t{stride} * (uint64_t{count} + 1) <= mem_.size() &&
+              uint64_t{count} * data <= ql::kLengthMask;
+  if (!sane) {
+    Close();
+    return kQueueOpenFailed;
+  }
+  if (!mutex_.Open(MutexName(name)) || !data_ready_.Open(DataReadyName(name)) ||
+      !writer_token_.Open(WriterTokenName(name))) {
+    Close();
+    return kQueueCorrupt;
+  }
+  is_opener_ = true;
+  stride_ = stride;
+  block_data_ = data;
+  block_count_ = count;
+  units_ = units;
+  header_ = mem_.view();
+  blocks_ = header_ + stride_;
+  SetField(ql::kOpenerCount, Field(ql::kOpenerCount) + 1);
+  return kQueueOk;
+}
+
+uint32_t CXQueue::Close() {
+  if (attached()) {
+    size_t counter = is_opener_ ? ql::kOpenerCount : ql::kCreatorCount;
+    uint32_t c = Field(counter);
+    if (c > 0)
+      SetField(counter, c - 1);
+  }
+  mem_.CloseMapping();
+  header_ = nullptr;
+  blocks_ = nullptr;
+  block_count_ = 0;
+  mutex_.Close();
+  writer_token_.Close();
+  data_ready_.Close();
+  name_.clear();
+  return kQueueOk;
+}
+
+uint32_t CXQueue::LockForWrite() {
+  if (!mutex_.is_open())
+    return kQueueCorrupt;
+  platform::WaitResult r = mutex_.Lock(kWriteLockWaitMs);
+  if (r == platform::WaitResult::kSignaled)
+    return kQueueOk;
+  // A writer that died holding the mutex may have torn the lists; this attempt gives up, the
+  // next one finds the mutex free and every link is checked as it is used.
+  if (r == platform::WaitResult::kAbandoned)
+    mutex_.Unlock();
+  return kQueueTimeout;
+}
+
+uint32_t CXQueue::Write(const void* data, uint32_t length) {
+  if (data == nullptr || length == 0)
+    return kQueueBadArgument;
+  if (uint64_t{length} >= uint64_t{block_count_ - 1} * stride_)
+    return kQueueBadArgument;
+  if (!attached())
+    return kQueueNotAttached;
+  if (Field(ql::kCreatorCount) == 0)
+    return kQueueNoCreator;
+  if (!writer_token_.is_open())
+    return kQueueNotAttached;
+  if (writer_token_.Wait(kWriterTokenWaitMs) != platform::WaitResult::kSignaled) {
+    return kQueueTimeout;
+  }
+  const uint32_t needed = std::max<uint32_t>(1, (length + block_data_ - 1) / block_data_);
+  for (uint32_t polls = 0; Field(ql::kFreeCount) < needed; ++polls) {
+    if (polls == kFreeBlockPolls) {
+      writer_token_.Set();
+      return kQueueTimeout;
+    }
+    platform::SleepMs(kFreeBlockSleepMs);
+  }
+  uint32_t rc = LockForWrite();
+  if (rc != kQueueOk) {
+    writer_token_.Set();
+    return rc;
+  }
+
+  // Fill the first `needed` free blocks, then move them to the used list in one splice: until
+  // the splice nothing is linked, so a write that fails part-way leaves no half message behind.
+  const uint32_t thread = platform::CurrentThreadId();
+  const uint32_t sequence = Field(ql::kNextSequence);
+  const auto* src = static_cast<const unsigned char*>(data);
+  uint32_t remaining = length;
+  uint32_t first = Field(ql::kFreeHead);
+  uint32_t last = ql::kNone;
+  uint32_t n = first;
+  for (uint32_t i = 0; i < needed; ++i) {
+    if (n == ql::kNone) {
+      rc = kQueueNoBlocks;
+      break;
+    }
+    if (!ValidBlock(n) || BlockField(n, ql::kBlockIndex) != n) {
+      rc = kQueueCorrupt;
+      break;
+    }
+    uint32_t part = std::min(remaining, block_data_);
+    std::memcpy(Block(n) + ql::kBlockDataOffset, src, part);
+    src += part;
+    remaining -= part;
+    SetBlockField(n, ql::kBlockOwner, thread);
+    SetBlockField(n, ql::kBlockSequence, sequence);
+    SetBlockField(n, ql::kBlockLength, part | (remaining > 0 ? ql::kContinues : 0));
+    last = n;
+    if (i + 1 < needed)
+      n = BlockField(n, ql::kBlockNext);
+  }
+  const uint32_t after = rc == kQueueOk ? BlockField(last, ql::kBlockNext) : ql::kNone;
+  const uint32_t used_head = Field(ql::kUsedHead);
+  const uint32_t used_tail = Field(ql::kUsedTail);
+  if (rc == kQueueOk && ((after != ql::kNone && !ValidBlock(after)) ||
+                         (used_head != ql::kNone && !ValidBlock(used_tail)))) {
+    rc = kQueueCorrupt;
+  }
+  if (rc == kQueueOk) {
+    SetField(ql::kFreeHead, after);
+    if (after == ql::kNone) {
+      SetField(ql::kFreeTail, ql::kNone);
+    } else {
+      SetBlockField(after, ql::kBlockPrev, ql::kNone);
+    }
+    uint32_t free_count = Field(ql::kFreeCount);
+    SetField(ql::kFreeCount, free_count >= needed ? free_count - needed : 0);
+    SetBlockField(last, ql::kBlockNext, ql::kNone);
+    SetBlockField(first, ql::kBlockPrev, used_head == ql::kNone ? ql::kNone : used_tail);
+    SetField(ql::kUsedTail, last);
+    // Publishing the head (or the old tail's link) last: a reader sees a complete message.
+    if (used_head == ql::kNone) {
+      SetField(ql::kUsedHead, first);
+    } else {
+      SetBlockField(used_tail, ql::kBlockNext, first);
+    }
+    SetField(ql::kUsedCount, std::min(Field(ql::kUsedCount) + needed, block_count_));
+    SetField(ql::kMessagesWritten, Field(ql::kMessagesWritten) + 1);
+    SetField(ql::kLargestMessage, std::max(Field(ql::kLargestMessage), length));
+    SetField(ql::kNextSequence, sequence + 1);
+  }
+  mutex_.Unlock();
+  if (rc == kQueueOk)
+    data_ready_.Set();
+  writer_token_.Set();
+  return rc;
+}
+
+uint32_t CXQueue::WalkOldest(Chain* chain) const {
+  *chain = Chain();
+  uint32_t n = Field(ql::kUsedHead);
+  if (Field(ql::kFreeCount) >= block_count_ || n == ql::kNone)
+    return kQueueEmpty;
+  chain->first = n;
+  for (;;) {
+    if (!ValidBlock(n) || BlockField(n, ql::kBlockIndex) != n)
+      return kQueueCorrupt;
+    uint32_t len = BlockField(n, ql::kBlockLength);
+    uint32_t part = len & ql::kLengthMask;
+    if (part > block_data_)
+      return kQueueCorrupt;
+    chain->total += part;
+    ++chain->blocks;
+    if ((len & ql::kContinues) == 0)
+      break;
+    if (chain->blocks >= block_count_)
+      return kQueueCorrupt;  // a cycle, or longer than the queue
+    n = BlockField(n, ql::kBlockNext);
+  }
+  chain->last = n;
+  chain->after = BlockField(n, ql::kBlockNext);
+  if (chain->after != ql::kNone && !ValidBlock(chain->after))
+    return kQueueCorrupt;
+  // Write never queues an empty message.
+  if (chain->total == 0)
+    return kQueueCorrupt;
+  return kQueueOk;
+}
+
+void CXQueue::MoveOldestToFree(const Chain& chain, uint32_t thread) {
+  uint32_t n = chain.first;
+  for (uint32_t i = 0; i < chain.blocks && ValidBlock(n); ++i) {
+    SetBlockField(n, ql::kBlockOwner, thread);
+    SetBlockField(n, ql::kBlockLength, 0);
+    n = BlockField(n, ql::kBlockNext);
+  }
+  SetField(ql::kUsedHead, chain.after);
+  if (chain.after == ql::kNone) {
+    SetField(ql::kUsedTail, ql::kNone);
+  } else {
+    SetBlockField(chain.after, ql::kBlockPrev, ql::kNone);
+  }
+  const uint32_t free_head = Field(ql::kFreeHead);
+  const uint32_t free_tail = Field(ql::kFreeTail);
+  const bool free_empty = free_head == ql::kNone || !ValidBlock(free_tail);
+  SetBlockField(chain.last, ql::kBlockNext, ql::kNone);
+  SetBlockField(chain.first, ql::kBlockPrev, free_empty ? ql::kNone : free_tail);
+  if (free_empty) {
+    SetField(ql::kFreeHead, chain.first);
+  } else {
+    SetBlockField(free_tail, ql::kBlockNext, chain.first);
+  }
+  SetField(ql::kFreeTail, chain.last);
+  SetField(ql::kFreeCount, std::min(Field(ql::kFreeCount) + chain.blocks, block_count_));
+  uint32_t used = Field(ql::kUsedCount);
+  SetField(ql::kUsedCount, used >= chain.blocks ? used - chain.blocks : 0);
+}
+
+uint32_t CXQueue::Read(void* buffer, uint32_t* length, uint32_t* sequence, uint32_t* writer_thread,
+                       uint32_t timeout_ms) {
+  if (length == nullptr || sequence == nullptr)
+    return kQueueBadArgument;
+  if (!attached())
+    return kQueueNotAttached;
+  *sequence = 0;
+  Chain chain;
+  uint32_t rc = WalkOldest(&chain);
+  if (rc != kQueueOk) {
+    *length = 0;
+    return rc;
+  }
+  *sequence = BlockField(chain.first, ql::kBlockSequence);
+  if (writer_thread != nullptr)
+    *writer_thread = BlockField(chain.first, ql::kBlockOwner);
+  if (buffer == nullptr) {
+    *length = static_cast<uint32_t>(chain.total);
+    return kQueueOk;
+  }
+  const uint32_t capacity = *length;
+  if (capacity == 0) {
+    *length = 0;
+    return kQueueBadArgument;
+  }
+
+  // The writer leaves the oldest message alone, so it is copied without the mutex. Lengths are
+  // read again as they are copied and clamped, in case the other side changes them meanwhile.
+  auto* out = static_cast<unsigned char*>(buffer);
+  uint32_t copied = 0;
+  uint64_t missing = 0;  // bytes from the block where the copy stopped
+  bool stopped = false;
+  uint32_t n = chain.first;
+  for (uint32_t i = 0; i < chain.blocks; ++i) {
+    if (!ValidBlock(n) || BlockField(n, ql::kBlockIndex) != n) {
+      *length = 0;
+      return kQueueCorrupt;
+    }
+    uint32_t part = std::min(BlockField(n, ql::kBlockLength) & ql::kLengthMask, block_data_);
+    if (!stopped && part > capacity - copied) {
+      uint32_t fits = capacity - copied;
+      std::memcpy(out + copied, Block(n) + ql::kBlockDataOffset, fits);
+      copied += fits;
+      stopped = true;
+    } else if (!stopped) {
+      std::memcpy(out + copied, Block(n) + ql::kBlockDataOffset, part);
+      copied += part;
+    }
+    if (stopped)
+      missing += part;
+    n = BlockField(n, ql::kBlockNext);
+  }
+  if (stopped) {
+    *length = static_cast<uint32_t>(std::min<uint64_t>(missing, ql::kLengthMask));
+    return kQueueBufferTooSmall;
+  }
+  std::memset(out + copied, 0, std::min<uint32_t>(4, capacity - copied));
+  *length = copied;
+
+  if (!mutex_.is_open()) {
+    SetField(ql::kMessagesRead, Field(ql::kMessagesRead) + 1);
+    return kQueueCorrupt;
+  }
+  platform::WaitResult lock = mutex_.Lock(timeout_ms);
+  SetField(ql::kMessagesRead, Field(ql::kMessagesRead) + 1);
+  if (lock != platform::WaitResult::kSignaled) {
+    if (lock == platform::WaitResult::kAbandoned)
+      mutex_.Unlock();
+    return kQueueTimeout;
+  }
+  // Under the mutex the chain must still be the one that was copied.
+  Chain again;
+  rc = WalkOldest(&again);
+  if (rc == kQueueOk && (again.first != chain.first || again.blocks != chain.blocks)) {
+    rc = kQueueCorrupt;
+  }
+  if (rc == kQueueOk)
+    MoveOldestToFree(again, platform::CurrentThreadId());
+  mutex_.Unlock();
+  return rc == kQueueEmpty ? kQueueCorrupt : rc;
+}
+
+uint32_t CXQueue::DropOldest() {
+  if (!attached())
+    return kQueueNotAttached;
+  uint32_t rc = LockForWrite();
+  if (rc != kQueueOk)
+    return rc;
+  Chain chain;
+  rc = WalkOldest(&chain);
+  if (rc == kQueueOk) {
+    MoveOldestToFree(chain, platform::CurrentThreadId());
+  } else if (rc == kQueueCorrupt) {
+    InitLists();
+    rc = kQueueOk;
+  }
+  mutex_.Unlock();
+  return rc;
+}

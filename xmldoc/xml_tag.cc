@@ -1,0 +1,101 @@
+#include "xmldoc/xml_tag.h"
+
+#include "xmldoc/xml_node.h"
+
+namespace xmldoc {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Finds the '>' that closes a tag begun at `from`, skipping double-quoted text. npos if none.
+size_t FindTagClose(std::string_view text, size_t from) {
+  bool quoted = false;
+  for (size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '"') {
+      quoted = !quoted;
+    } else if (text[i] == '>' && !quoted) {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+bool ReadDelimited(std::string_view text, size_t lt, size_t open_length, std::string_view close,
+                   XmlToken* token) {
+  const size_t inner = lt + open_length;
+  const size_t close_at = text.find(close, inner);
+  if (close_at == std::string_view::npos)
+    return false;
+  token->inner = text.substr(inner, close_at - inner);
+  token->end = close_at + close.size();
+  return true;
+}
+
+}  // namespace
+
+bool ReadToken(std::string_view text, size_t lt, XmlToken* token) {
+  token->begin = lt;
+  token->inner = {};
+  const std::string_view rest = text.substr(lt);
+  if (rest.starts_with("<![CDATA[")) {
+    token->kind = XmlConstruct::kCData;
+    return ReadDelimited(text, lt, 9, "]]>", token);
+  }
+  if (rest.starts_with("<!--")) {
+    token->kind = XmlConstruct::kComment;
+    return ReadDelimited(text, lt, 4, "-->", token);
+  }
+  if (rest.starts_with("<?")) {
+    token->kind = XmlConstruct::kInstruction;
+    return ReadDelimited(text, lt, 2, "?>", token);
+  }
+  if (rest.starts_with("<!")) {
+    token->kind = XmlConstruct::kMarkup;
+  } else if (rest.starts_with("</")) {
+    token->kind = XmlConstruct::kEndTag;
+  } else {
+    token->kind = XmlConstruct::kStartTag;
+  }
+  const size_t close = FindTagClose(text, lt + 1);
+  if (close == std::string_view::npos)
+    return false;
+  token->end = close + 1;
+  if (token->kind == XmlConstruct::kStartTag && close > lt + 1 && text[close - 1] == '/') {
+    token->kind = XmlConstruct::kEmptyTag;
+  }
+  return true;
+}
+
+std::string ParseTag(std::string_view tag, CXmlNode* node) {
+  size_t i = tag.starts_with('<') ? 1 : 0;
+  const size_t name_start = i;
+  while (i < tag.size() && !IsBlank(tag[i]) && tag[i] != '/' && tag[i] != '>' && tag[i] != '"') {
+    ++i;
+  }
+  std::string name(tag.substr(name_start, i - name_start));
+  for (;;) {
+    while (i < tag.size() && IsBlank(tag[i]))
+      ++i;
+    if (i >= tag.size() || tag[i] == '>' || tag[i] == '/')
+      return name;
+    const size_t equals = tag.find('=', i);
+    if (equals == std::string_view::npos)
+      return name;
+    size_t name_end = equals;
+    while (name_end > i && IsBlank(tag[name_end - 1]))
+      --name_end;
+    const size_t open_quote = tag.find('"', equals + 1);
+    if (open_quote == std::string_view::npos)
+      return name;
+    const size_t close_quote = tag.find('"', open_quote + 1);
+    if (close_quote == std::string_view::npos)
+      return name;
+    node->AddRawAttribute(std::string(tag.substr(i, name_end - i)),
+                          std::string(tag.substr(open_quote + 1, close_quote - open_quote - 1)));
+    i = close_quote + 1;
+  }
+}
+
+}  // namespace xmldoc

@@ -1,0 +1,21 @@
+// A one-line description of an element tree, for tests and the fuzzer: two trees are the same
+// when their descriptions are equal.
+//
+//   a{x="1"}(T"T1" b T"T2")   element a, attribute x, text T1, child b, text T2
+//   C"..." comment, P"..." instruction, D"..." CDATA, ~ a spilled child
+// Every item is listed before the child whose index is its position; names, values and texts as
+// stored.
+#pragma once
+
+#include <string>
+
+#include "xmldoc/xml_document.h"
+#include "xmldoc/xml_node.h"
+
+namespace xmldoc {
+
+std::string DescribeTree(const CXmlNode& node);
+// The document-level comments before the root, the root, and those after it.
+std::string DescribeDocument(const CXmlDocument& document);
+
+}  // namespace xmldoc

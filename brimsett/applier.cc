@@ -113,6 +113,9 @@ bool Applier::RemoveObsoleteFiles(const hall::CheckList& installed, const hall::
       continue;
     if (std::binary_search(kept.begin(), kept.end(), relative))
       continue;
+    // The staging folder may lie inside D; what it holds is the update being installed.
+    if (PathIsWithin(InDestination(relative), options_.source))
+      continue;
     if (!remover_.RemoveFileOrDefer(InDestination(relative)))
       return false;
   }

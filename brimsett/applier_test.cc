@@ -296,8 +296,10 @@ TEST_F(ApplierTest, NoNameLeadsOutOfTheDestination) {
       "link/victim",
       "link\\victim",
       "C:victim",
+      "cache\\Tarvix\\b.bin.cache",  // the download itself, inside D
   };
-  Lists(hostile, {"a.bin"});
+  Lists(hostile, {"a.bin", "b.bin"});
+  tree_.Write("hall/cache/Tarvix/b.bin.cache", "B");
   tree_.Write("hall/cache/Tarvix/a.bin.cache", "A");
   // A staged file whose target folder is a link out of D.
   tree_.Write("hall/cache/Tarvix/link/evil.cache", "evil");
@@ -308,6 +310,7 @@ TEST_F(ApplierTest, NoNameLeadsOutOfTheDestination) {
   EXPECT_EQ(tree_.Read("outside/victim"), "keep me");
   EXPECT_EQ(tree_.Read("outside/folder/victim"), "keep me too");
   EXPECT_EQ(tree_.Read("hall/a.bin"), "A");
+  EXPECT_EQ(tree_.Read("hall/b.bin"), "B");
   // A refused download counts as skipped: the install is not reported complete.
   EXPECT_FALSE(tree_.Exists("hall/updateTarvix.cl"));
 }

@@ -1,5 +1,8 @@
 #include "brimsett/applier.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -105,6 +108,33 @@ TEST_F(ApplierTest, FreshInstallIntoMissingFolders) {
   EXPECT_TRUE(ShownTexts().empty());
   EXPECT_TRUE(launcher_.launched.empty());
   EXPECT_FALSE(tree_.Exists("hall/updatecl.txt"));
+}
+
+TEST_F(ApplierTest, DownloadsOnAnotherFileSystemAreCopiedKeepingTheirTime) {
+  struct stat shm_st, tmp_st;
+  if (stat("/dev/shm", &shm_st) != 0 || stat(tree_.root().c_str(), &tmp_st) != 0 ||
+      shm_st.st_dev == tmp_st.st_dev) {
+    GTEST_SKIP() << "needs /dev/shm on a file system of its own";
+  }
+  TestTree other("/dev/shm");
+  other.Write("stage/updateGame.cl.cache", CheckListXml({"a.bin"}));
+  other.Write("stage/a.bin.cache", "A");
+  const struct timespec times[2] = {{1600000000, 0}, {1600000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, other.Path("stage/a.bin.cache").c_str(), times, 0), 0);
+  tree_.Write("game/a.bin", "old");
+
+  EXPECT_EQ(ApplierMain({"brimsett", "/d:" + tree_.Path("game"), "/s:" + other.Path("stage"),
+                         "/n:Game"},
+                        env_),
+            kExitDone);
+
+  EXPECT_EQ(tree_.Read("game/a.bin"), "A");
+  struct stat st;
+  ASSERT_EQ(stat(tree_.Path("game/a.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1600000000);
+  EXPECT_EQ(tree_.FilesBelow("game"), (std::vector<std::string>{"a.bin", "updateGame.cl"}))
+      << "no temporary copy left behind";
+  EXPECT_FALSE(other.Exists("stage"));
 }
 
 TEST_F(ApplierTest, ReplacesFilesAndRemovesOnlyWhatTheNewListDropped) {

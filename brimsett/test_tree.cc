@@ -10,10 +10,10 @@
 
 namespace brimsett {
 
-TestTree::TestTree() {
-  char pattern[] = "/tmp/brimsett_test.XXXXXX";
-  if (mkdtemp(pattern) == nullptr)
-    ADD_FAILURE() << "no temporary folder";
+TestTree::TestTree(const std::string& base) {
+  std::string pattern = base + "/brimsett_test.XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr)
+    ADD_FAILURE() << "no temporary folder in " << base;
   root_ = pattern;
 }
 

@@ -8,7 +8,8 @@ namespace brimsett {
 
 class TestTree {
  public:
-  TestTree();
+  // A new folder below `base`.
+  explicit TestTree(const std::string& base = "/tmp");
   ~TestTree();
   TestTree(const TestTree&) = delete;
   TestTree& operator=(const TestTree&) = delete;

@@ -1,0 +1,348 @@
+#include "gateclient/plan_list/plan_list.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace qvc {
+namespace {
+
+namespace hc = qv::hallclient;
+
+struct Sent {
+  uint16_t subid;
+  uint32_t apptype;
+  uint32_t appid;
+  std::string bytes;
+};
+
+class RecordingHost : public PlanListHost {
+ public:
+  void SendHallRequest(uint16_t subid, const google::protobuf::Message& request, uint32_t apptype,
+                       uint32_t appid) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    sent_.push_back({subid, apptype, appid, request.SerializePartialAsString()});
+  }
+  void PostTrace(const std::string& text) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    traces_.push_back(text);
+  }
+  void Log(int, const std::string&) override {}
+
+  // Takes what was sent so far.
+  std::vector<Sent> Take() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return std::exchange(sent_, {});
+  }
+  std::vector<std::string> traces() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return traces_;
+  }
+
+ private:
+  std::mutex mu_;
+  std::vector<Sent> sent_;
+  std::vector<std::string> traces_;
+};
+
+template <typename Message>
+Message As(const Sent& sent) {
+  Message message;
+  EXPECT_TRUE(message.ParseFromString(sent.bytes));
+  return message;
+}
+
+std::vector<uint16_t> Subids(const std::vector<Sent>& sent) {
+  std::vector<uint16_t> ids;
+  for (const Sent& s : sent) ids.push_back(s.subid);
+  return ids;
+}
+
+hc::AllGroupRsp Groups(uint32_t version, std::vector<std::pair<uint32_t, uint32_t>> id_order) {
+  hc::AllGroupRsp reply;
+  reply.set_ver_code(version);
+  for (auto [id, order] : id_order) {
+    hc::groupItem* item = reply.add_items();
+    item->set_group_id(id);
+    item->set_group_order(order);
+    item->set_show_name("g" + std::to_string(id));
+  }
+  return reply;
+}
+
+hc::AllListRsp Lists(uint32_t version, uint32_t group, std::vector<std::pair<uint32_t, uint32_t>> id_order) {
+  hc::AllListRsp reply;
+  reply.set_ver_code(version);
+  reply.set_group_id(group);
+  for (auto [id, order] : id_order) {
+    hc::listItem* item = reply.add_items();
+    item->set_list_id(id);
+    item->set_list_order(order);
+  }
+  return reply;
+}
+
+struct PlanRow {
+  uint32_t plan_id;
+  uint32_t order;
+  uint32_t key;
+  uint32_t type = 1;
+};
+
+hc::AllPlanRsp Plans(uint32_t version, uint32_t group, uint32_t list, std::vector<PlanRow> rows) {
+  hc::AllPlanRsp reply;
+  reply.set_ver_code(version);
+  reply.set_group_id(group);
+  reply.set_list_id(list);
+  for (const PlanRow& row : rows) {
+    hc::PlanSimpleInfo info;
+    info.set_plan_id(row.plan_id);
+    info.set_plan_type(row.type);
+    info.set_show_name("p" + std::to_string(row.plan_id));
+    reply.add_simple_infos(info.SerializePartialAsString());
+    reply.add_plan_orders(row.order);
+    reply.add_plan_show_nums(row.plan_id * 10);
+    reply.add_plan_ids(row.key);
+  }
+  return reply;
+}
+
+std::string Point(uint32_t plan, hc::startPointItem::MatchState flag, uint32_t players,
+                  uint32_t signed_count, uint64_t start) {
+  hc::startPointItem point;
+  point.set_plan_id(plan);
+  point.set_start_flag(flag);
+  point.set_player_count(players);
+  point.set_current_sign(signed_count);
+  point.set_start_time(start);
+  return point.SerializePartialAsString();
+}
+
+class PlanListTest : public ::testing::Test {
+ protected:
+  PlanListTest() : waiter_(&clock_), list_(&host_, PlanListSettings{}, &clock_, &waiter_) {}
+  ~PlanListTest() override { waiter_.Open(); }
+
+  // Reaches version `version` with group 1 (lists 100, 101) as the current group.
+  void FillCatalogue(uint32_t version) {
+    list_.OnAllGroupRsp(Groups(version, {{1, 0}}));
+    list_.OnAllListRsp(Lists(version, 1, {{100, 2}, {101, 1}}));
+    list_.OnAllPlanRsp(Plans(version, 1, 100, {{11, 0, 1}, {12, 0, 2}}));
+    list_.OnAllPlanRsp(Plans(version, 1, 101, {{13, 0, 1, 2}, {11, 0, 1}}));
+    host_.Take();
+  }
+
+  platform::ManualClock clock_;
+  platform::ManualWaiter waiter_;
+  RecordingHost host_;
+  PlanList list_;
+};
+
+TEST_F(PlanListTest, GroupRequestRepeatsEveryTenSecondsUntilAReplyIsAccepted) {
+  list_.RequestAllGroups();
+  std::vector<Sent> sent = host_.Take();
+  ASSERT_EQ(Subids(sent), std::vector<uint16_t>{hc::IDAllGroupReq});
+  EXPECT_EQ(sent[0].apptype, 10u);
+  EXPECT_EQ(sent[0].appid, 2u);
+
+  clock_.Advance(9'999);
+  list_.RequestAllGroups();
+  EXPECT_TRUE(host_.Take().empty());
+  clock_.Advance(1);
+  list_.RequestAllGroups();
+  EXPECT_EQ(host_.Take().size(), 1u);
+
+  list_.OnAllGroupRsp(Groups(5, {{1, 0}}));
+  host_.Take();
+  clock_.Advance(60'000);
+  list_.RequestAllGroups();
+  EXPECT_TRUE(host_.Take().empty()) << "no request while the held version is the newest";
+}
+
+TEST_F(PlanListTest, NewerVersionResetsAndAsksAgainOlderIsAccepted) {
+  FillCatalogue(5);
+  clock_.Advance(10'000);
+
+  list_.OnAllPlanRsp(Plans(3, 1, 100, {{20, 0, 1}}));  // older: accepted
+  EXPECT_EQ(list_.held_version(), 5u);
+  EXPECT_EQ(list_.newest_version(), 5u) << "a late old reply must not hide the newest version";
+  EXPECT_TRUE(list_.FindPlan(20).has_value());
+
+  list_.OnAllPlanRsp(Plans(7, 1, 100, {{30, 0, 1}}));  // newer: dropped, catalogue reset
+  EXPECT_FALSE(list_.FindPlan(30).has_value());
+  EXPECT_EQ(list_.held_version(), 0u);
+  EXPECT_EQ(list_.current_group(), 0u);
+  ASSERT_FALSE(host_.traces().empty());
+  EXPECT_EQ(host_.traces().back(), " 当前版本=5,newversion=7\n");
+
+  list_.RequestAllGroups();
+  std::vector<Sent> sent = host_.Take();
+  ASSERT_EQ(Subids(sent), std::vector<uint16_t>{hc::IDAllGroupReq});
+  EXPECT_EQ(As<hc::AllGroupReq>(sent[0]).ver_code(), 7u);
+}
+
+TEST_F(PlanListTest, GroupsSortByOrderDescendingThenIdAndFirstOfReplyBecomesCurrent) {
+  list_.OnAllGroupRsp(Groups(1, {{4, 5}, {8, 9}, {2, 9}}));
+  std::vector<uint32_t> ids = list_.Read([](const PlanList::View& view) {
+    std::vector<uint32_t> out;
+    for (const PlanGroupRecord& g : view.groups()) out.push_back(g.group_id());
+    return out;
+  });
+  EXPECT_EQ(ids, (std::vector<uint32_t>{2, 8, 4}));
+  EXPECT_EQ(list_.current_group(), 4u);
+
+  // One AllListReq per group in reply order, then the recommended list, then the own matches.
+  std::vector<Sent> sent = host_.Take();
+  EXPECT_EQ(Subids(sent), (std::vector<uint16_t>{hc::IDAllListReq, hc::IDAllListReq,
+                                                 hc::IDAllListReq, hc::IDAllPlanReq,
+                                                 hc::IDMyMatchDataReq}));
+  EXPECT_EQ(As<hc::AllListReq>(sent[1]).group_id(), 8u);
+  hc::AllPlanReq recommended = As<hc::AllPlanReq>(sent[3]);
+  EXPECT_EQ(recommended.list_id(), 2u);
+  EXPECT_EQ(recommended.group_id(), 4u);
+}
+
+TEST_F(PlanListTest, ListsAndPlansSortAndCompletingTheCurrentGroupAsksForItsStartPoints) {
+  list_.OnAllGroupRsp(Groups(1, {{1, 0}}));
+  list_.OnAllListRsp(Lists(1, 1, {{100, 1}, {102, 3}, {101, 3}}));
+  host_.Take();
+  list_.OnAllPlanRsp(Plans(1, 1, 101, {{11, 1, 5}, {12, 2, 1}, {13, 1, 9}}));
+  list_.OnAllPlanRsp(Plans(1, 1, 102, {{14, 0, 0}}));
+  EXPECT_TRUE(host_.Take().empty()) << "the group is not complete yet";
+  list_.OnAllPlanRsp(Plans(1, 1, 100, {{11, 0, 0}}));
+
+  std::vector<Sent> sent = host_.Take();
+  ASSERT_EQ(Subids(sent), (std::vector<uint16_t>{hc::IDAllPlanReq, hc::IDDisplayPlanUpdateReq}));
+  hc::DisplayPlanUpdateReq display = As<hc::DisplayPlanUpdateReq>(sent[1]);
+  EXPECT_EQ(sent[1].apptype, 5u);
+  EXPECT_EQ(display.group_id(), 1u);
+  EXPECT_FALSE(display.has_list_id());
+  // Lists 101, 102 (order 3, by id), then 100; plans by order then key, both descending.
+  // Plan 11 is in two lists and is listed twice.
+  EXPECT_EQ(std::vector<uint32_t>(display.array_plan_id().begin(), display.array_plan_id().end()),
+            (std::vector<uint32_t>{12, 13, 11, 14, 11}));
+  EXPECT_EQ(list_.FindPlan(11)->plan_key, 5u) << "the first occurrence in display order";
+}
+
+TEST_F(PlanListTest, SpecialListIsReplacedWhateverTheGroup) {
+  FillCatalogue(1);
+  list_.OnAllPlanRsp(Plans(1, 77, 2, {{50, 0, 0}}));
+  list_.OnAllPlanRsp(Plans(1, 1, 2, {{51, 0, 0}, {52, 0, 0}}));
+  std::vector<uint32_t> ids = list_.Read([](const PlanList::View& view) {
+    std::vector<uint32_t> out;
+    for (const PlanRecord& p : view.special_list(2).plans()) out.push_back(p.plan_id());
+    return out;
+  });
+  EXPECT_EQ(ids, (std::vector<uint32_t>{51, 52}));
+  EXPECT_FALSE(list_.FindPlan(51).has_value()) << "special lists are not searched";
+}
+
+TEST_F(PlanListTest, MismatchedParallelListsAndUnparsablePlansAreCutOrSkipped) {
+  FillCatalogue(1);
+  hc::AllPlanRsp reply = Plans(1, 1, 100, {{61, 0, 0}, {62, 0, 0}, {63, 0, 0}});
+  reply.mutable_plan_show_nums()->RemoveLast();    // one short
+  reply.set_simple_infos(0, std::string("\xff\xff", 2));  // not a PlanSimpleInfo
+  list_.OnAllPlanRsp(reply);
+  std::optional<PlanListRecord> list = list_.FindList(1, 100);
+  ASSERT_TRUE(list.has_value());
+  ASSERT_EQ(list->plans().size(), 1u);
+  EXPECT_EQ(list->plans()[0].plan_id(), 62u);
+  EXPECT_EQ(list->plans()[0].show_num, 620u);
+}
+
+TEST_F(PlanListTest, StartPointsOnlyOpenForSignUpChangeTheCounts) {
+  FillCatalogue(1);  // plan 11 type 1 (lists 100 and 101), plan 13 type 2 (list 101)
+  hc::PlanAllStartPoint reply;
+  reply.set_ver_code(1);
+  reply.set_group_id(1);
+  reply.set_plan_id(13);
+  reply.add_start_points(Point(13, hc::startPointItem::SIGNUP_ALLOW, 6, 2, 1'700'000'100));
+  reply.add_start_points(Point(13, hc::startPointItem::MATCH_START, 9, 9, 1'700'000'500));
+  list_.OnPlanAllStartPoint(reply);
+
+  std::optional<StartPointRecord> record = list_.FindStartPoints(13);
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(record->points.size(), 2u);
+  EXPECT_EQ(record->point_bytes.size(), 2u);
+  EXPECT_EQ(record->players, 6u);
+  EXPECT_EQ(record->signed_count, 2u);
+  EXPECT_EQ(record->start_time, 1'700'000'100u);
+  EXPECT_TRUE(list_.FindList(1, 101)->start_points_received);
+  EXPECT_FALSE(list_.FindList(1, 100)->start_points_received);
+
+  reply.set_plan_id(11);
+  reply.clear_start_points();
+  reply.add_start_points(Point(11, hc::startPointItem::SIGNUP_FORBID, 4, 1, 1'700'000'900));
+  list_.OnPlanAllStartPoint(reply);
+  record = list_.FindStartPoints(11);
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(record->points.size(), 1u);
+  EXPECT_EQ(record->players, 0u);
+  EXPECT_EQ(record->start_time, 0u);
+
+  reply.set_plan_id(99);  // in no list of the group
+  list_.OnPlanAllStartPoint(reply);
+  EXPECT_FALSE(list_.FindStartPoints(99).has_value());
+}
+
+TEST_F(PlanListTest, DefaultSettingsAskForTheRecommendedListEveryThirtySeconds) {
+  // Before any group: the recommended list of group 0, and no display update.
+  list_.RefreshPlans(false);
+  std::vector<Sent> sent = host_.Take();
+  ASSERT_EQ(Subids(sent), std::vector<uint16_t>{hc::IDAllPlanReq});
+  EXPECT_EQ(As<hc::AllPlanReq>(sent[0]).list_id(), 2u);
+  EXPECT_EQ(As<hc::AllPlanReq>(sent[0]).group_id(), 0u);
+
+  clock_.Advance(29'000);
+  list_.RefreshPlans(false);
+  EXPECT_TRUE(host_.Take().empty());
+  clock_.Advance(1'000);
+  list_.RefreshPlans(false);
+  EXPECT_EQ(Subids(host_.Take()), std::vector<uint16_t>{hc::IDAllPlanReq});
+  list_.RefreshPlans(true);
+  EXPECT_EQ(Subids(host_.Take()), std::vector<uint16_t>{hc::IDAllPlanReq});
+}
+
+TEST_F(PlanListTest, OwnSignUpsAreReplacedAndALaterEntryWins) {
+  hc::MyMatchDataRsp reply;
+  auto add = [&](uint32_t plan, uint64_t match) {
+    hc::HasSignedMatchItem* item = reply.add_signed_items();
+    item->set_plan_id(plan);
+    item->set_match_id(match);
+  };
+  add(1, 10);
+  add(2, 20);
+  add(1, 11);
+  list_.OnMyMatchDataRsp(reply);
+  EXPECT_EQ(list_.SignedUp(), (std::map<uint32_t, uint64_t>{{1, 11}, {2, 20}}));
+  list_.OnMyMatchDataRsp(hc::MyMatchDataRsp());
+  EXPECT_TRUE(list_.SignedUp().empty());
+}
+
+TEST_F(PlanListTest, RefreshThreadStartsOnceResumesAfterAStopAndIsJoined) {
+  list_.StartRefreshThread();
+  list_.StartRefreshThread();  // a second AuthInfo: still one thread
+  waiter_.Step();
+  // First tick: the group request and the recommended list.
+  EXPECT_EQ(Subids(host_.Take()), (std::vector<uint16_t>{hc::IDAllGroupReq, hc::IDAllPlanReq}));
+  waiter_.Step();
+  EXPECT_TRUE(host_.Take().empty());
+  EXPECT_EQ(waiter_.rounds_done(), 2u);
+
+  list_.RequestStop();
+  list_.StartRefreshThread();  // the next login withdraws the stop
+  waiter_.Step(200);           // 10 s of ticks
+  EXPECT_EQ(Subids(host_.Take()), std::vector<uint16_t>{hc::IDAllGroupReq});
+  EXPECT_TRUE(list_.running());
+
+  waiter_.Open();
+  list_.StopAndJoin();
+  EXPECT_FALSE(list_.running());
+  list_.StartRefreshThread();
+  EXPECT_FALSE(list_.running()) << "no thread starts after the shutdown";
+}
+
+}  // namespace
+}  // namespace qvc

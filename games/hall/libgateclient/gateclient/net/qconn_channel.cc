@@ -1,0 +1,125 @@
+#include "gateclient/net/qconn_channel.h"
+
+#include <event2/buffer.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "gateclient/net/conn_manager.h"
+#include "gateclient/net/frame_cutter.h"
+#include "gateclient/net/frame_limits.h"
+#include "gateclient/net/qconn_mgr.h"
+
+QConnChannel::QConnChannel(QConnMgr* manager, event_base* base, bufferevent* bev, uint64_t id,
+                           ICMGR_ChannelSink* sink, uint32_t context, std::string host)
+    : manager_(manager),
+      base_(base),
+      bev_(bev),
+      id_(id),
+      sink_(sink),
+      context_(context),
+      host_(std::move(host)) {
+  bufferevent_setcb(bev_, &QConnChannel::ReadCallback, nullptr, &QConnChannel::EventCallback,
+                    this);
+}
+
+void QConnChannel::Enable() { bufferevent_enable(bev_, EV_READ | EV_WRITE); }
+
+QConnChannel::~QConnChannel() {
+  if (connect_timer_ != nullptr) event_free(connect_timer_);
+  // Clears the callbacks first, so a deferred callback still queued for it never runs.
+  if (bev_ != nullptr) bufferevent_free(bev_);
+}
+
+bool QConnChannel::ArmConnectTimeout(uint32_t timeout_ms) {
+  connect_timer_ = evtimer_new(base_, &QConnChannel::ConnectTimeoutCallback, this);
+  if (connect_timer_ == nullptr) return false;
+  const timeval tv{static_cast<time_t>(timeout_ms / 1000),
+                   static_cast<suseconds_t>((timeout_ms % 1000) * 1000)};
+  return evtimer_add(connect_timer_, &tv) == 0;
+}
+
+void QConnChannel::OnConnected() {
+  connected_ = true;
+  if (connect_timer_ != nullptr) {
+    event_free(connect_timer_);
+    connect_timer_ = nullptr;
+  }
+  sink_->OnConnectToRet(id_, true, context_);
+}
+
+void QConnChannel::OnConnectFailed() {
+  if (!close_reported_) {
+    close_reported_ = true;
+    sink_->OnConnectToRet(id_, false, context_);
+  }
+  manager_->DestroyChannel(id_);  // deletes this
+}
+
+void QConnChannel::OnFrame(const void* frame, uint32_t length) {
+  sink_->OnDataMessage(id_, frame, length, context_);
+}
+
+void QConnChannel::Fail() {
+  if (!connected_) {
+    OnConnectFailed();
+    return;
+  }
+  ReportCloseIfConnected();
+  manager_->DestroyChannel(id_);  // deletes this
+}
+
+void QConnChannel::ReportCloseIfConnected() {
+  if (connected_ && !close_reported_) {
+    close_reported_ = true;
+    sink_->OnConnectionClose(id_, context_);
+  }
+}
+
+void QConnChannel::ReadCallback(bufferevent*, void* arg) {
+  static_cast<QConnChannel*>(arg)->CutFrames();
+}
+
+void QConnChannel::CutFrames() {
+  evbuffer* input = bufferevent_get_input(bev_);
+  for (;;) {
+    const size_t buffered = evbuffer_get_length(input);
+    uint8_t prefix[gateframe::kLengthPrefixBytes];
+    evbuffer_copyout(input, prefix, std::min<size_t>(buffered, sizeof(prefix)));
+    uint64_t total = 0;
+    const gateframe::CutResult cut = gateframe::CutFrame(prefix, buffered, &total);
+    if (cut == gateframe::CutResult::kNeedMore) return;
+    if (cut != gateframe::CutResult::kFrame) {
+      // A length outside the limits: the stream cannot be resynchronised, so the connection ends.
+      Fail();  // deletes this
+      return;
+    }
+    // Peeked first and drained afterwards, so a frame that arrived in pieces is copied once.
+    std::unique_ptr<uint8_t[]> heap;
+    uint8_t* frame = buffer_;
+    if (total >= kInlineFrameBytes) {
+      heap.reset(new uint8_t[total]);
+      frame = heap.get();
+    }
+    evbuffer_copyout(input, frame, total);
+    OnFrame(frame, static_cast<uint32_t>(total));
+    evbuffer_drain(input, total);
+  }
+}
+
+void QConnChannel::EventCallback(bufferevent*, short events, void* arg) {
+  auto* channel = static_cast<QConnChannel*>(arg);
+  if (events & BEV_EVENT_CONNECTED) {
+    channel->OnConnected();
+  } else if (events & (BEV_EVENT_ERROR | BEV_EVENT_EOF)) {
+    // A clean close by the peer (end of stream) ends the connection like an error does.
+    channel->Fail();  // deletes the channel
+  }
+}
+
+void QConnChannel::ConnectTimeoutCallback(evutil_socket_t, short, void* arg) {
+  auto* channel = static_cast<QConnChannel*>(arg);
+  event_free(channel->connect_timer_);
+  channel->connect_timer_ = nullptr;
+  if (!channel->connected_) channel->OnConnectFailed();  // deletes the channel
+}

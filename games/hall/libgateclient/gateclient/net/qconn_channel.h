@@ -1,0 +1,68 @@
+// One TCP connection of the connection manager: its bufferevent, its connect time-out and the
+// frame cutter of its input.
+//
+// Threads: a channel is created under the manager's map mutex and from then on touched only on
+// the manager's loop thread, except that Send writes to its bufferevent while holding the map
+// mutex. Its callbacks run deferred and without the bufferevent lock (so they may take the map
+// mutex), and it is destroyed on the loop thread after it has left the map.
+#pragma once
+
+#include <event2/bufferevent.h>
+#include <event2/event.h>
+
+#include <cstdint>
+#include <string>
+
+class ICMGR_ChannelSink;
+class QConnMgr;
+
+class QConnChannel {
+ public:
+  // Frames shorter than this (prefix included) are delivered from the channel's own buffer.
+  static constexpr uint32_t kInlineFrameBytes = 8192;
+
+  // Takes ownership of `bev` and sets its callbacks.
+  QConnChannel(QConnMgr* manager, event_base* base, bufferevent* bev, uint64_t id,
+               ICMGR_ChannelSink* sink, uint32_t context, std::string host);
+  // Frees the connect timer and the bufferevent (which closes the socket) without any report.
+  virtual ~QConnChannel();
+  QConnChannel(const QConnChannel&) = delete;
+  QConnChannel& operator=(const QConnChannel&) = delete;
+
+  virtual void OnConnected();
+  virtual void OnConnectFailed();
+  virtual void OnFrame(const void* frame, uint32_t length);
+
+  // Arms the connect time-out. REQUIRES: before the connect is started.
+  bool ArmConnectTimeout(uint32_t timeout_ms);
+  // Starts reading and writing. REQUIRES: after the connect has started: a socket polled before
+  // it is connecting reads as an error.
+  void Enable();
+  // Reports the close once when the channel had connected. Loop thread.
+  void ReportCloseIfConnected();
+
+  uint64_t id() const { return id_; }
+  bufferevent* bev() const { return bev_; }
+  uint32_t context() const { return context_; }
+
+ private:
+  static void ReadCallback(bufferevent* bev, void* arg);
+  static void EventCallback(bufferevent* bev, short events, void* arg);
+  static void ConnectTimeoutCallback(evutil_socket_t, short, void* arg);
+
+  void CutFrames();
+  // The connection is unusable: report it once and have the manager destroy the channel.
+  void Fail();
+
+  QConnMgr* manager_;
+  bool connected_ = false;
+  event_base* base_;
+  bufferevent* bev_;
+  uint64_t id_;
+  ICMGR_ChannelSink* sink_;
+  uint32_t context_;
+  bool close_reported_ = false;
+  event* connect_timer_ = nullptr;
+  std::string host_;
+  uint8_t buffer_[kInlineFrameBytes];
+};

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,38 @@ TEST(WireEdgesTest, UnsetFieldsReadTheirDefaults) {
   for (const auto& c : cases)
     EXPECT_EQ(c.got, c.want) << c.what;
   EXPECT_FALSE(prompt.has_is_chat());
+}
+
+// The generated validity tests accept exactly each enum's value set; the parsers use them to
+// decide what is stored and what is kept aside.
+TEST(WireEdgesTest, EnumValidityIsExactlyTheValueSet) {
+  struct Case {
+    const char* what;
+    bool (*is_valid)(int);
+    std::set<int> values;
+  };
+  const std::vector<Case> cases = {
+      {"LoginReq.LoginAction", qv::client::LoginReq_LoginAction_IsValid, {0, 2, 3, 4, 5, 10}},
+      {"ClientOS", qv::types::ClientOS_IsValid, {1, 2, 4, 8}},
+      {"ActionType", qv::matchclient::ActionType_IsValid, {1, 2, 4, 5, 10, 11, 13, 14, 15}},
+      {"RankState", qv::matchclient::RankState_IsValid, {0, 1, 2}},
+      {"EnterMatchState", qv::matchclient::EnterMatchState_IsValid, {0, 2, 4}},
+      {"JoinRsp.Result",
+       qv::matchclient::JoinRsp_Result_IsValid,
+       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 1000}},
+      {"PlayerActionRsp.Result",
+       qv::matchclient::PlayerActionRsp_Result_IsValid,
+       {0, 1, 2, 3, 1000}},
+      {"EnterMatchRsp.Result",
+       qv::matchclient::EnterMatchRsp_Result_IsValid,
+       {0, 1, 2, 3, 4, 1000}},
+      {"TableStatus.TableState", qv::matchclient::TableStatus_TableState_IsValid, {1, 2, 3}},
+  };
+  for (const auto& c : cases) {
+    for (int v = -1; v <= 1100; ++v) {
+      EXPECT_EQ(c.is_valid(v), c.values.count(v) == 1) << c.what << " " << v;
+    }
+  }
 }
 
 // An unset embedded message reads as its type's default instance: an empty ranking, an empty

@@ -81,6 +81,7 @@ class CXQueue {
   const std::string& name() const { return name_; }
   uint32_t block_count() const { return block_count_; }
   uint32_t block_data() const { return block_data_; }
+  uint32_t block_stride() const { return stride_; }
   // Largest message that can ever be queued: all blocks' data.
   uint32_t Capacity() const { return block_count_ * block_data_; }
   // The shared area; for tests and test peers that inspect or damage it.

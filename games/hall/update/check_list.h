@@ -16,8 +16,8 @@
 namespace hall {
 
 struct CheckListEntry {
-  std::string path;  // as stored in the list ('\' separated), in the ANSI code page
-  int64_t size = 0;  // bytes
+  std::string path;   // as stored in the list ('\' separated), in the ANSI code page
+  int64_t size = 0;   // bytes
   int32_t ftime = 0;  // last-write time, seconds since 1970-01-01 UTC
 };
 

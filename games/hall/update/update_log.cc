@@ -1,0 +1,49 @@
+#include "games/hall/update/update_log.h"
+
+#include <ctime>
+
+#include "games/hall/text/utf.h"
+#include "platform/file_util.h"
+
+namespace hall {
+namespace {
+
+void AppendUtf16Le(std::u16string_view text, std::string* out) {
+  for (char16_t unit : text) {
+    *out += static_cast<char>(unit & 0xFF);
+    *out += static_cast<char>(unit >> 8);
+  }
+}
+
+}  // namespace
+
+UpdateLog::UpdateLog(std::string folder, platform::FileSystem& fs, platform::Clock& clock)
+    : path_(platform::JoinPath(folder, kUpdateLogName)), fs_(fs), clock_(clock) {}
+
+void UpdateLog::Write(std::string_view text) const {
+  int error = 0;
+  std::unique_ptr<platform::WritableFile> file = fs_.OpenForAppend(path_, &error);
+  if (file == nullptr)
+    return;
+
+  std::string bytes;
+  if (file->Size() == 0)
+    bytes = "\xFF\xFE";
+  const std::tm local = clock_.LocalTime(clock_.WallSeconds());
+  char stamp[32];
+  const size_t stamp_length = std::strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", &local);
+  AppendUtf16Le(Utf8ToUtf16(std::string_view(stamp, stamp_length)), &bytes);
+
+  char16_t line[kUpdateLogMaxUnits + 1];
+  const size_t units = CopyUtf16(Utf8ToUtf16(text), line, sizeof(line) / sizeof(line[0]));
+  AppendUtf16Le(std::u16string_view(line, units), &bytes);
+  AppendUtf16Le(u"\r\n", &bytes);
+  file->Append(bytes);
+  file->Close(false);
+}
+
+void WriteUpdateLog(std::string_view text) {
+  UpdateLog(".", platform::RealFileSystem(), platform::SystemClock()).Write(text);
+}
+
+}  // namespace hall

@@ -7,6 +7,7 @@
 #include "games/hall/text/text_convert.h"
 #include "games/hall/update/check_list.h"
 #include "games/hall/update/file_time.h"
+#include "games/hall/update/list_diff.h"
 #include "games/hall/update/resume_record.h"
 #include "games/hall/update/update_log.h"
 #include "games/hall/update/url.h"
@@ -353,16 +354,11 @@ int UpdateRun::Run() {
 
   std::vector<Download> downloads;
   int64_t total = 0;
-  for (const auto& [path, entry] : server) {
-    auto old = installed.find(path);
-    if (old != installed.end() && old->second.size == entry.size &&
-        old->second.ftime == entry.ftime) {
-      continue;
-    }
+  for (const CheckListEntry* entry : ChangedEntries(installed, server)) {
     std::string relative;
-    ListPathToRelative(path, &relative);  // checked above
-    downloads.push_back({&entry, std::move(relative)});
-    total += entry.size;
+    ListPathToRelative(entry->path, &relative);  // checked above
+    downloads.push_back({entry, std::move(relative)});
+    total += entry->size;
   }
   if (downloads.empty())
     return kUpdateReady;

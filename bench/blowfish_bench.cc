@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <openssl/blowfish.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -43,8 +44,8 @@ void BM_OursDecrypt(benchmark::State& state) {
 
 std::vector<uint8_t> OpensslEncrypt(const BF_KEY& key, const std::vector<uint8_t>& in) {
   const std::size_t pad = 8 - in.size() % 8;
-  std::vector<uint8_t> out(in);
-  out.insert(out.end(), pad, static_cast<uint8_t>(pad));
+  std::vector<uint8_t> out(in.size() + pad, static_cast<uint8_t>(pad));
+  std::copy(in.begin(), in.end(), out.begin());
   for (std::size_t at = 0; at < out.size(); at += 8) {
     BF_ecb_encrypt(&out[at], &out[at], &key, BF_ENCRYPT);
   }

@@ -2,7 +2,34 @@
 
 #include "skinui/message_queue.h"
 
+#include <deque>
+
 namespace skinui {
+namespace {
+
+std::deque<std::function<void(CWindowWnd&)>>& ModalAnswers() {
+  thread_local std::deque<std::function<void(CWindowWnd&)>> answers;
+  return answers;
+}
+
+// Runs the next scripted answer for `wnd`; false when there is none.
+bool RunModalAnswer(CWindowWnd& wnd) {
+  auto& answers = ModalAnswers();
+  if (answers.empty()) return false;
+  auto answer = std::move(answers.front());
+  answers.pop_front();
+  answer(wnd);  // may destroy (and delete) wnd
+  return true;
+}
+
+}  // namespace
+
+namespace internal {
+void PushModalAnswer(std::function<void(CWindowWnd&)> answer) {
+  ModalAnswers().push_back(std::move(answer));
+}
+size_t PendingModalAnswers() { return ModalAnswers().size(); }
+}  // namespace internal
 
 CWindowWnd::~CWindowWnd() {
   // A window object going away with its window still open (a stack window left early): the
@@ -52,6 +79,7 @@ UINT CWindowWnd::ShowModal() {
   ShowWindow(true);
   MSG msg;
   while (!state.done) {
+    if (!HasPendingMessages() && RunModalAnswer(*this)) continue;
     if (!GetMessage(&msg)) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;

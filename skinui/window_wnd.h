@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -96,5 +97,12 @@ class CWindowWnd {
   ModalState* modal_ = nullptr;
   std::unique_ptr<NativeWindow> native_;
 };
+
+namespace internal {
+// Test support: `answer` runs once, on this thread, inside the next modal loop that has nothing
+// else to do, with the modal window.
+void PushModalAnswer(std::function<void(CWindowWnd&)> answer);
+size_t PendingModalAnswers();
+}  // namespace internal
 
 }  // namespace skinui

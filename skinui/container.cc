@@ -1,0 +1,317 @@
+#include "skinui/container.h"
+
+#include <algorithm>
+#include <strings.h>
+
+#include "skinui/attribute_parse.h"
+#include "skinui/paint_manager.h"
+
+namespace skinui {
+namespace {
+
+// Pixels moved by one notch of the mouse wheel.
+constexpr int kWheelStep = 30;
+// Width of the drawn scroll bar.
+constexpr int kScrollBarWidth = 6;
+
+// A size kept within a control's limits; a minimum above the maximum wins.
+LONG ClampSize(LONG v, LONG lo, LONG hi) { return std::max(lo, std::min(v, hi)); }
+
+struct Slot {
+  CControlUI* control;
+  SIZE size;
+};
+
+}  // namespace
+
+CContainerUI::~CContainerUI() {
+  for (CControlUI* c : items_) delete c;
+}
+
+const char* CContainerUI::GetClass() const { return "ContainerUI"; }
+
+void* CContainerUI::GetInterface(const char* name) {
+  if (strcasecmp(name, "Container") == 0) return this;
+  return CControlUI::GetInterface(name);
+}
+
+CControlUI* CContainerUI::GetItemAt(int index) const {
+  return index >= 0 && index < GetCount() ? items_[index] : nullptr;
+}
+
+int CContainerUI::GetItemIndex(CControlUI* control) const {
+  const auto it = std::find(items_.begin(), items_.end(), control);
+  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+bool CContainerUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+
+bool CContainerUI::AddAt(CControlUI* control, int index) {
+  if (control == nullptr) return false;
+  index = std::clamp(index, 0, GetCount());
+  items_.insert(items_.begin() + index, control);
+  control->SetManager(manager_, this);
+  control->SetInternVisible(IsVisible());
+  NeedUpdate();
+  return true;
+}
+
+bool CContainerUI::Remove(CControlUI* control, bool do_not_destroy) {
+  return RemoveAt(GetItemIndex(control), do_not_destroy);
+}
+
+bool CContainerUI::RemoveAt(int index, bool do_not_destroy) {
+  CControlUI* c = GetItemAt(index);
+  if (c == nullptr) return false;
+  items_.erase(items_.begin() + index);
+  if (do_not_destroy) {
+    c->SetManager(nullptr, nullptr);
+  } else {
+    delete c;
+  }
+  NeedUpdate();
+  return true;
+}
+
+void CContainerUI::RemoveAll() {
+  std::vector<CControlUI*> old;
+  old.swap(items_);
+  for (CControlUI* c : old) delete c;
+  scroll_pos_ = 0;
+  NeedUpdate();
+}
+
+void CContainerUI::SetInset(const RECT& inset) {
+  inset_ = inset;
+  NeedUpdate();
+}
+
+void CContainerUI::SetChildPadding(int padding) {
+  child_padding_ = padding;
+  NeedUpdate();
+}
+
+void CContainerUI::SetScrollPos(int pos) {
+  pos = std::clamp(pos, 0, std::max(0, scroll_range_));
+  if (pos == scroll_pos_) return;
+  scroll_pos_ = pos;
+  SetPos(rect_);
+}
+
+RECT CContainerUI::InnerRect() const {
+  return RECT{rect_.left + inset_.left, rect_.top + inset_.top, rect_.right - inset_.right,
+              rect_.bottom - inset_.bottom};
+}
+
+void CContainerUI::PlaceFloats(const RECT& inner) {
+  for (CControlUI* c : items_) {
+    if (!c->IsVisible() || !c->IsFloat()) continue;
+    const POINT o = c->GetFloatOffset();
+    const LONG x = inner.left + o.x;
+    const LONG y = inner.top + o.y;
+    c->SetPos(RECT{x, y, x + c->GetFixedWidth(), y + c->GetFixedHeight()});
+  }
+}
+
+void CContainerUI::SetPos(const RECT& rect) {
+  CControlUI::SetPos(rect);
+  const RECT inner = InnerRect();
+  for (CControlUI* c : items_) {
+    if (!c->IsVisible() || c->IsFloat()) continue;
+    const RECT& p = c->GetPadding();
+    c->SetPos(RECT{inner.left + p.left, inner.top + p.top, inner.right - p.right,
+                   inner.bottom - p.bottom});
+  }
+  PlaceFloats(inner);
+}
+
+void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
+  CControlUI::SetManager(manager, parent);
+  for (CControlUI* c : items_) c->SetManager(manager, this);
+}
+
+void CContainerUI::SetInternVisible(bool visible) {
+  CControlUI::SetInternVisible(visible);
+  for (CControlUI* c : items_) c->SetInternVisible(IsVisible());
+}
+
+void CContainerUI::SetVisible(bool visible) {
+  CControlUI::SetVisible(visible);
+  for (CControlUI* c : items_) c->SetInternVisible(IsVisible());
+}
+
+CControlUI* CContainerUI::HitTest(POINT pt) {
+  if (!IsVisible() || !PointInRect(rect_, pt)) return nullptr;
+  if (mouse_child_enabled_) {
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+      if (CControlUI* hit = (*it)->HitTest(pt)) return hit;
+    }
+  }
+  return mouse_enabled_ ? this : nullptr;
+}
+
+CControlUI* CContainerUI::FindByName(const char* name) {
+  if (CControlUI* self = CControlUI::FindByName(name)) return self;
+  for (CControlUI* c : items_) {
+    if (CControlUI* found = c->FindByName(name)) return found;
+  }
+  return nullptr;
+}
+
+void CContainerUI::SetAttribute(const char* name, const char* value) {
+  const std::string_view n(name);
+  if (n == "inset") {
+    SetInset(ParseRect(value));
+  } else if (n == "childpadding") {
+    SetChildPadding(ParseInt(value));
+  } else if (n == "vscrollbar") {
+    EnableScroll(ParseBool(value));
+  } else if (n == "mousechild") {
+    SetMouseChildEnabled(ParseBool(value));
+  } else {
+    CControlUI::SetAttribute(name, value);
+  }
+}
+
+void CContainerUI::DoEvent(TEventUI& event) {
+  if (event.Type == UIEVENT_SCROLLWHEEL && scroll_enabled_ && scroll_range_ > 0) {
+    SetScrollPos(scroll_pos_ + (event.wParam == 0 ? -kWheelStep : kWheelStep));
+    Invalidate();
+    return;
+  }
+  CControlUI::DoEvent(event);
+}
+
+void CContainerUI::DoPaint(RenderTarget& hdc, const RECT& paint) {
+  const RECT area = IntersectRects(paint, rect_);
+  if (RectEmpty(area)) return;
+  CControlUI::DoPaint(hdc, paint);
+  hdc.PushClip(area);
+  for (CControlUI* c : items_) {
+    if (c->IsVisible() && !RectEmpty(IntersectRects(area, c->GetPos()))) c->DoPaint(hdc, area);
+  }
+  if (scroll_enabled_ && scroll_range_ > 0) {
+    const RECT inner = InnerRect();
+    const LONG h = inner.bottom - inner.top;
+    const LONG bar = std::max<LONG>(20, h * h / (h + scroll_range_));
+    const LONG top = inner.top + (h - bar) * scroll_pos_ / scroll_range_;
+    hdc.FillRect(RECT{inner.right - kScrollBarWidth, top, inner.right, top + bar}, 0x80808080);
+  }
+  hdc.PopClip();
+}
+
+const char* CVerticalLayoutUI::GetClass() const { return "VerticalLayoutUI"; }
+
+void* CVerticalLayoutUI::GetInterface(const char* name) {
+  if (strcasecmp(name, "VerticalLayout") == 0) return this;
+  return CContainerUI::GetInterface(name);
+}
+
+void CVerticalLayoutUI::SetPos(const RECT& rect) {
+  CControlUI::SetPos(rect);
+  RECT inner = InnerRect();
+  const LONG avail_w = inner.right - inner.left;
+  const LONG avail_h = inner.bottom - inner.top;
+  std::vector<Slot> slots;
+  LONG fixed_total = 0;
+  int stretch = 0;
+  for (CControlUI* c : items_) {
+    if (!c->IsVisible() || c->IsFloat()) continue;
+    const SIZE s = c->EstimateSize(SIZE{avail_w, avail_h});
+    const RECT& p = c->GetPadding();
+    if (s.cy == 0) {
+      ++stretch;
+    } else {
+      fixed_total += ClampSize(s.cy, c->GetMinHeight(), c->GetMaxHeight());
+    }
+    fixed_total += p.top + p.bottom;
+    slots.push_back(Slot{c, s});
+  }
+  if (slots.size() > 1) fixed_total += child_padding_ * static_cast<LONG>(slots.size() - 1);
+  // A scrolling layout gives stretch children no extra room: its content is what it is.
+  LONG share = 0;
+  LONG remainder = 0;
+  if (stretch > 0 && avail_h > fixed_total) {
+    share = (avail_h - fixed_total) / stretch;
+    remainder = (avail_h - fixed_total) % stretch;
+  }
+  const LONG content = fixed_total + share * stretch + remainder;
+  scroll_range_ = scroll_enabled_ ? std::max<LONG>(0, content - avail_h) : 0;
+  scroll_pos_ = std::clamp(scroll_pos_, 0, scroll_range_);
+  LONG y = inner.top - scroll_pos_;
+  int stretch_seen = 0;
+  for (const Slot& slot : slots) {
+    CControlUI* c = slot.control;
+    const RECT& p = c->GetPadding();
+    LONG h;
+    if (slot.size.cy == 0) {
+      h = share + (++stretch_seen == stretch ? remainder : 0);
+      h = ClampSize(h, c->GetMinHeight(), c->GetMaxHeight());
+    } else {
+      h = ClampSize(slot.size.cy, c->GetMinHeight(), c->GetMaxHeight());
+    }
+    LONG w = slot.size.cx == 0 ? avail_w - p.left - p.right : slot.size.cx;
+    w = ClampSize(w, c->GetMinWidth(), c->GetMaxWidth());
+    y += p.top;
+    c->SetPos(RECT{inner.left + p.left, y, inner.left + p.left + w, y + h});
+    y += h + p.bottom + child_padding_;
+  }
+  PlaceFloats(inner);
+}
+
+const char* CHorizontalLayoutUI::GetClass() const { return "HorizontalLayoutUI"; }
+
+void* CHorizontalLayoutUI::GetInterface(const char* name) {
+  if (strcasecmp(name, "HorizontalLayout") == 0) return this;
+  return CContainerUI::GetInterface(name);
+}
+
+void CHorizontalLayoutUI::SetPos(const RECT& rect) {
+  CControlUI::SetPos(rect);
+  const RECT inner = InnerRect();
+  const LONG avail_w = inner.right - inner.left;
+  const LONG avail_h = inner.bottom - inner.top;
+  std::vector<Slot> slots;
+  LONG fixed_total = 0;
+  int stretch = 0;
+  for (CControlUI* c : items_) {
+    if (!c->IsVisible() || c->IsFloat()) continue;
+    const SIZE s = c->EstimateSize(SIZE{avail_w, avail_h});
+    const RECT& p = c->GetPadding();
+    if (s.cx == 0) {
+      ++stretch;
+    } else {
+      fixed_total += ClampSize(s.cx, c->GetMinWidth(), c->GetMaxWidth());
+    }
+    fixed_total += p.left + p.right;
+    slots.push_back(Slot{c, s});
+  }
+  if (slots.size() > 1) fixed_total += child_padding_ * static_cast<LONG>(slots.size() - 1);
+  LONG share = 0;
+  LONG remainder = 0;
+  if (stretch > 0 && avail_w > fixed_total) {
+    share = (avail_w - fixed_total) / stretch;
+    remainder = (avail_w - fixed_total) % stretch;
+  }
+  LONG x = inner.left;
+  int stretch_seen = 0;
+  for (const Slot& slot : slots) {
+    CControlUI* c = slot.control;
+    const RECT& p = c->GetPadding();
+    LONG w;
+    if (slot.size.cx == 0) {
+      w = share + (++stretch_seen == stretch ? remainder : 0);
+    } else {
+      w = slot.size.cx;
+    }
+    w = ClampSize(w, c->GetMinWidth(), c->GetMaxWidth());
+    LONG h = slot.size.cy == 0 ? avail_h - p.top - p.bottom : slot.size.cy;
+    h = ClampSize(h, c->GetMinHeight(), c->GetMaxHeight());
+    x += p.left;
+    c->SetPos(RECT{x, inner.top + p.top, x + w, inner.top + p.top + h});
+    x += w + p.right + child_padding_;
+  }
+  PlaceFloats(inner);
+}
+
+}  // namespace skinui

@@ -1,0 +1,85 @@
+// Containers own their children. CContainerUI stacks every child over its whole inner area;
+// the vertical and horizontal layouts place them one after another: fixed sizes first, the space
+// left shared evenly by the children without a fixed size. Floating children sit at their offset.
+// A vertical layout with "vscrollbar" scrolls its children with the mouse wheel.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "skinui/control.h"
+
+namespace skinui {
+
+class CContainerUI : public CControlUI {
+ public:
+  CContainerUI() = default;
+  ~CContainerUI() override;
+
+  const char* GetClass() const override;
+  void* GetInterface(const char* name) override;
+
+  int GetCount() const { return static_cast<int>(items_.size()); }
+  CControlUI* GetItemAt(int index) const;
+  int GetItemIndex(CControlUI* control) const;
+  // Takes ownership. False for null.
+  virtual bool Add(CControlUI* control);
+  virtual bool AddAt(CControlUI* control, int index);
+  // Removes and deletes `control` (only detaches it with `do_not_destroy`). False when it is not
+  // a child.
+  virtual bool Remove(CControlUI* control, bool do_not_destroy = false);
+  virtual bool RemoveAt(int index, bool do_not_destroy = false);
+  virtual void RemoveAll();
+
+  const RECT& GetInset() const { return inset_; }
+  void SetInset(const RECT& inset);
+  int GetChildPadding() const { return child_padding_; }
+  void SetChildPadding(int padding);
+  void SetMouseChildEnabled(bool enabled) { mouse_child_enabled_ = enabled; }
+
+  // --- Scrolling (vertical layouts with "vscrollbar").
+  bool IsScrollEnabled() const { return scroll_enabled_; }
+  void EnableScroll(bool enable) { scroll_enabled_ = enable; }
+  int GetScrollPos() const { return scroll_pos_; }
+  int GetScrollRange() const { return scroll_range_; }
+  void SetScrollPos(int pos);
+
+  void SetPos(const RECT& rect) override;
+  void SetManager(CPaintManagerUI* manager, CControlUI* parent) override;
+  void SetInternVisible(bool visible) override;
+  void SetVisible(bool visible) override;
+  CControlUI* HitTest(POINT pt) override;
+  CControlUI* FindByName(const char* name) override;
+  void SetAttribute(const char* name, const char* value) override;
+  void DoEvent(TEventUI& event) override;
+  void DoPaint(RenderTarget& hdc, const RECT& paint) override;
+
+ protected:
+  RECT InnerRect() const;
+  // Places the floating children of the container.
+  void PlaceFloats(const RECT& inner);
+
+  std::vector<CControlUI*> items_;  // owned
+  RECT inset_;
+  int child_padding_ = 0;
+  bool mouse_child_enabled_ = true;
+  bool scroll_enabled_ = false;
+  int scroll_pos_ = 0;
+  int scroll_range_ = 0;
+};
+
+class CVerticalLayoutUI : public CContainerUI {
+ public:
+  const char* GetClass() const override;
+  void* GetInterface(const char* name) override;
+  void SetPos(const RECT& rect) override;
+};
+
+class CHorizontalLayoutUI : public CContainerUI {
+ public:
+  const char* GetClass() const override;
+  void* GetInterface(const char* name) override;
+  void SetPos(const RECT& rect) override;
+};
+
+}  // namespace skinui

@@ -1,0 +1,384 @@
+#include "skinui/paint_manager.h"
+
+#include <algorithm>
+
+#include "platform/file_util.h"
+#include "skinui/control.h"
+#include "skinui/message_queue.h"
+#include "skinui/window_wnd.h"
+
+namespace skinui {
+namespace {
+
+HINSTANCE g_instance = nullptr;
+
+std::string& ResourcePath() {
+  static std::string* path = new std::string;
+  return *path;
+}
+
+// Default font of a window whose skin names none.
+constexpr int kDefaultFontSize = 12;
+
+// Skin file names use '\' as on the system the skins were drawn for.
+std::string SkinPath(const std::string& folder, const std::string& name) {
+  std::string n = name;
+  std::replace(n.begin(), n.end(), '\\', '/');
+  if (!n.empty() && n[0] == '/') return n;
+  return platform::JoinPath(folder, n);
+}
+
+}  // namespace
+
+void CPaintManagerUI::SetInstance(HINSTANCE instance) { g_instance = instance; }
+HINSTANCE CPaintManagerUI::GetInstance() { return g_instance; }
+void CPaintManagerUI::MessageLoop() { RunMessageLoop(); }
+void CPaintManagerUI::Term() {}
+void CPaintManagerUI::SetResourcePath(const std::string& folder) { ResourcePath() = folder; }
+const std::string& CPaintManagerUI::GetResourcePath() { return ResourcePath(); }
+
+CPaintManagerUI::CPaintManagerUI() { default_font_.size = kDefaultFontSize; }
+
+CPaintManagerUI::~CPaintManagerUI() {
+  // Controls being destroyed call back into ReapControl; the tree goes first.
+  overlay_ = nullptr;
+  root_.reset();
+}
+
+void CPaintManagerUI::Init(CWindowWnd* window) { window_ = window; }
+
+HWND CPaintManagerUI::GetPaintWindow() const {
+  return window_ != nullptr ? window_->GetHWND() : nullptr;
+}
+
+bool CPaintManagerUI::AttachDialog(CControlUI* root) {
+  if (root == nullptr) return false;
+  overlay_ = nullptr;
+  focus_ = hot_ = captured_ = nullptr;
+  root_.reset(root);
+  root_->SetManager(this, nullptr);
+  init_sent_ = false;
+  NeedUpdate();
+  return true;
+}
+
+CControlUI* CPaintManagerUI::FindControl(const char* name) const {
+  if (name == nullptr) return nullptr;
+  const auto it = names_.find(name);
+  return it == names_.end() || it->second.empty() ? nullptr : it->second.front();
+}
+
+CControlUI* CPaintManagerUI::FindControl(POINT pt) const { return HitTest(pt); }
+
+CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* parent, const char* name) const {
+  return parent != nullptr ? parent->FindByName(name) : nullptr;
+}
+
+void CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
+  if (std::find(notifiers_.begin(), notifiers_.end(), notifier) == notifiers_.end()) {
+    notifiers_.push_back(notifier);
+  }
+}
+
+void CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) { std::erase(notifiers_, notifier); }
+
+void CPaintManagerUI::SendNotify(CControlUI* sender, const char* type, WPARAM wParam,
+                                 LPARAM lParam) {
+  TNotifyUI msg;
+  msg.sType = type;
+  msg.pSender = sender;
+  msg.dwTimestamp = UiClock().TickCount();
+  msg.wParam = wParam;
+  msg.lParam = lParam;
+  if (sender != nullptr) {
+    bool go_on = sender->OnNotify(&msg);
+    // A row's notifications are also its list's.
+    if (sender->GetInterface("ListContainerElement") != nullptr) {
+      CControlUI* list = sender->GetParent();
+      if (list != nullptr && list->GetInterface("IListOwner") != nullptr) {
+        if (!list->OnNotify(&msg)) go_on = false;
+      }
+    }
+    if (!go_on) return;
+  }
+  const std::vector<INotifyUI*> targets = notifiers_;
+  for (INotifyUI* n : targets) n->Notify(msg);
+}
+
+void CPaintManagerUI::SetFocus(CControlUI* control) {
+  if (control == focus_) return;
+  if (control != nullptr && (control->GetManager() != this || !control->IsVisible())) return;
+  CControlUI* old = focus_;
+  focus_ = control;
+  if (old != nullptr) {
+    old->focused_ = false;
+    TEventUI e;
+    e.Type = UIEVENT_KILLFOCUS;
+    e.pSender = old;
+    SendEvent(old, e);
+  }
+  if (focus_ != nullptr) {
+    focus_->focused_ = true;
+    TEventUI e;
+    e.Type = UIEVENT_SETFOCUS;
+    e.pSender = focus_;
+    SendEvent(focus_, e);
+  }
+  Invalidate();
+}
+
+void CPaintManagerUI::SendEvent(CControlUI* control, TEventUI& event) {
+  event.dwTimestamp = UiClock().TickCount();
+  if (!control->OnEvent(&event)) return;
+  control->DoEvent(event);
+}
+
+CControlUI* CPaintManagerUI::HitTest(POINT pt) const {
+  if (overlay_ != nullptr) {
+    if (PointInRect(overlay_->OverlayRect(), pt)) return overlay_->OverlayHitTest(pt);
+  }
+  return root_ ? root_->HitTest(pt) : nullptr;
+}
+
+void CPaintManagerUI::UpdateHot(CControlUI* now, POINT pt) {
+  if (now == hot_) return;
+  CControlUI* old = hot_;
+  hot_ = now;
+  if (old != nullptr) {
+    TEventUI e;
+    e.Type = UIEVENT_MOUSELEAVE;
+    e.pSender = old;
+    e.ptMouse = pt;
+    SendEvent(old, e);
+  }
+  if (hot_ != nullptr) {
+    TEventUI e;
+    e.Type = UIEVENT_MOUSEENTER;
+    e.pSender = hot_;
+    e.ptMouse = pt;
+    SendEvent(hot_, e);
+  }
+}
+
+bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
+                                     LRESULT& result) {
+  result = 0;
+  const bool input_allowed = window_ == nullptr || window_->IsWindowEnabled();
+  const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  switch (message) {
+    case WM_PAINT:
+      Paint();
+      return true;
+    case WM_SIZE:
+      NeedUpdate();
+      return false;
+    case WM_MOUSEMOVE: {
+      if (!input_allowed) return true;
+      UpdateHot(HitTest(pt), pt);
+      if (captured_ != nullptr) {
+        TEventUI e;
+        e.Type = UIEVENT_MOUSEMOVE;
+        e.pSender = captured_;
+        e.ptMouse = pt;
+        SendEvent(captured_, e);
+      }
+      return true;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      if (!input_allowed) return true;
+      if (overlay_ != nullptr && !PointInRect(overlay_->OverlayRect(), pt)) {
+        IOverlayUI* o = overlay_;
+        overlay_ = nullptr;
+        o->CloseOverlay();
+      }
+      CControlUI* target = HitTest(pt);
+      UpdateHot(target, pt);
+      if (target == nullptr) return true;
+      for (CControlUI* c = target; c != nullptr; c = c->GetParent()) {
+        if (c->WantsFocus()) {
+          SetFocus(c);
+          break;
+        }
+      }
+      if (target->GetManager() != this) return true;  // a focus handler removed it
+      captured_ = target;
+      TEventUI e;
+      e.Type = message == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK;
+      e.pSender = target;
+      e.ptMouse = pt;
+      SendEvent(target, e);
+      return true;
+    }
+    case WM_LBUTTONUP: {
+      if (captured_ == nullptr) return true;
+      CControlUI* target = captured_;
+      captured_ = nullptr;
+      TEventUI e;
+      e.Type = UIEVENT_BUTTONUP;
+      e.pSender = target;
+      e.ptMouse = pt;
+      SendEvent(target, e);
+      return true;
+    }
+    case WM_MOUSEWHEEL: {
+      if (!input_allowed) return true;
+      CControlUI* target = HitTest(pt);
+      if (target == nullptr) return true;
+      TEventUI e;
+      e.Type = UIEVENT_SCROLLWHEEL;
+      e.pSender = target;
+      e.ptMouse = pt;
+      e.wParam = static_cast<int16_t>(HIWORD(wParam)) > 0 ? 0 : 1;
+      SendEvent(target, e);
+      return true;
+    }
+    case WM_KEYDOWN:
+    case WM_CHAR: {
+      if (!input_allowed || focus_ == nullptr) return false;
+      TEventUI e;
+      e.Type = message == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
+      e.pSender = focus_;
+      e.chKey = static_cast<char32_t>(wParam);
+      SendEvent(focus_, e);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void CPaintManagerUI::LayoutIfNeeded() {
+  if (!root_ || window_ == nullptr) return;
+  // A windowinit handler may change the tree; lay out again until it settles.
+  for (int round = 0; round < 4 && need_update_; ++round) {
+    need_update_ = false;
+    const SIZE size = window_->GetClientSize();
+    root_->SetPos(RECT{0, 0, size.cx, size.cy});
+    if (!init_sent_) {
+      init_sent_ = true;
+      SendNotify(root_.get(), kNotifyWindowInit);
+    }
+  }
+}
+
+void CPaintManagerUI::Paint() {
+  if (window_ == nullptr || window_->GetHWND() == nullptr) return;
+  LayoutIfNeeded();
+  NativeWindow* native = window_->native();
+  if (native == nullptr || !root_) return;
+  const SIZE size = window_->GetClientSize();
+  const RECT all{0, 0, size.cx, size.cy};
+  RenderTarget& target = native->BeginPaint();
+  root_->DoPaint(target, all);
+  if (overlay_ != nullptr) overlay_->PaintOverlay(target);
+  native->EndPaint();
+}
+
+void CPaintManagerUI::NeedUpdate() {
+  need_update_ = true;
+  Invalidate();
+}
+
+void CPaintManagerUI::Invalidate() {
+  const HWND h = GetPaintWindow();
+  if (h != nullptr) InvalidateWindow(h);
+}
+
+const std::string& CPaintManagerUI::GetResourceFolder() const {
+  return resource_folder_.empty() ? GetResourcePath() : resource_folder_;
+}
+
+void CPaintManagerUI::AddFont(int id, const FontSpec& font, bool is_default) {
+  fonts_[id] = font;
+  if (is_default) default_font_ = font;
+}
+
+const FontSpec& CPaintManagerUI::GetFont(int id) const {
+  const auto it = fonts_.find(id);
+  return it == fonts_.end() ? default_font_ : it->second;
+}
+
+void CPaintManagerUI::SetDefaultAttributeList(const std::string& control_class,
+                                              const std::string& list) {
+  default_attributes_[control_class] = list;
+}
+
+const std::string* CPaintManagerUI::GetDefaultAttributeList(
+    const std::string& control_class) const {
+  const auto it = default_attributes_.find(control_class);
+  return it == default_attributes_.end() ? nullptr : &it->second;
+}
+
+Image* CPaintManagerUI::GetImage(const std::string& name) {
+  if (name.empty()) return nullptr;
+  const auto it = images_.find(name);
+  if (it != images_.end()) return it->second.get();
+  std::string bytes;
+  std::shared_ptr<Image> image;
+  if (platform::ReadFile(SkinPath(GetResourceFolder(), name), &bytes)) {
+    image = CurrentBackend().DecodeImage(bytes);
+  }
+  // A missing image is remembered too, so a skin naming it is not read again at every paint.
+  images_[name] = image;
+  return image.get();
+}
+
+bool CPaintManagerUI::AddImage(const std::string& name, const std::string& bytes) {
+  std::shared_ptr<Image> image = CurrentBackend().DecodeImage(bytes);
+  if (!image) return false;
+  images_[name] = std::move(image);
+  Invalidate();
+  return true;
+}
+
+SIZE CPaintManagerUI::MeasureText(const std::string& text, int font) const {
+  return CurrentBackend().MeasureText(text, GetFont(font));
+}
+
+void CPaintManagerUI::AddOptionGroup(const std::string& group, CControlUI* option) {
+  auto& members = option_groups_[group];
+  if (std::find(members.begin(), members.end(), option) == members.end()) {
+    members.push_back(option);
+  }
+}
+
+void CPaintManagerUI::RemoveOptionGroup(const std::string& group, CControlUI* option) {
+  const auto it = option_groups_.find(group);
+  if (it == option_groups_.end()) return;
+  std::erase(it->second, option);
+  if (it->second.empty()) option_groups_.erase(it);
+}
+
+const std::vector<CControlUI*>* CPaintManagerUI::GetOptionGroup(const std::string& group) const {
+  const auto it = option_groups_.find(group);
+  return it == option_groups_.end() ? nullptr : &it->second;
+}
+
+void CPaintManagerUI::SetOverlay(IOverlayUI* overlay) {
+  overlay_ = overlay;
+  Invalidate();
+}
+
+void CPaintManagerUI::RegisterName(CControlUI* control) {
+  if (control->GetName().empty()) return;
+  auto& list = names_[control->GetName()];
+  if (std::find(list.begin(), list.end(), control) == list.end()) list.push_back(control);
+}
+
+void CPaintManagerUI::UnregisterName(CControlUI* control, const std::string& name) {
+  const auto it = names_.find(name);
+  if (it == names_.end()) return;
+  std::erase(it->second, control);
+  if (it->second.empty()) names_.erase(it);
+}
+
+void CPaintManagerUI::ReapControl(CControlUI* control) {
+  UnregisterName(control, control->GetName());
+  if (focus_ == control) focus_ = nullptr;
+  if (hot_ == control) hot_ = nullptr;
+  if (captured_ == control) captured_ = nullptr;
+  if (overlay_ != nullptr && dynamic_cast<IOverlayUI*>(control) == overlay_) overlay_ = nullptr;
+}
+
+}  // namespace skinui

@@ -1,0 +1,81 @@
+#include "skinui/test_driver.h"
+
+#include "skinui/control.h"
+#include "skinui/message_queue.h"
+#include "skinui/utf8.h"
+
+namespace skinui {
+
+TestDriver::TestDriver(platform::ManualClock* clock) : clock_(clock) {
+  if (clock_ != nullptr) SetUiClock(clock_);
+}
+
+TestDriver::~TestDriver() {
+  if (clock_ != nullptr) SetUiClock(nullptr);
+}
+
+bool TestDriver::RunUntilIdle() {
+  MSG msg;
+  while (PeekMessage(&msg)) {
+    if (msg.message == WM_QUIT) {
+      if (msg.hwnd == nullptr) PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    DispatchMessage(msg);
+  }
+  return true;
+}
+
+void TestDriver::Advance(uint32_t ms) {
+  if (clock_ != nullptr) clock_->Advance(ms);
+  RunUntilIdle();
+}
+
+CControlUI* TestDriver::Find(WindowImplBase& window, const char* name) {
+  return window.GetPaintManager().FindControl(name);
+}
+
+bool TestDriver::ClickControl(WindowImplBase& window, CControlUI* control) {
+  RunUntilIdle();  // the layout must be current for the control's rectangle to mean anything
+  if (control == nullptr || !control->IsVisible()) return false;
+  const RECT r = control->GetPos();
+  if (RectEmpty(r)) return false;
+  const LPARAM at = MAKELPARAM(static_cast<WORD>((r.left + r.right) / 2),
+                               static_cast<WORD>((r.top + r.bottom) / 2));
+  const HWND h = window.GetHWND();
+  PostMessage(h, WM_MOUSEMOVE, 0, at);
+  PostMessage(h, WM_LBUTTONDOWN, 0, at);
+  PostMessage(h, WM_LBUTTONUP, 0, at);
+  RunUntilIdle();
+  return true;
+}
+
+bool TestDriver::Click(WindowImplBase& window, const char* name) {
+  return ClickControl(window, Find(window, name));
+}
+
+bool TestDriver::Type(WindowImplBase& window, const char* name, const std::string& utf8) {
+  if (!Click(window, name)) return false;
+  for (char32_t c : DecodeUtf8(utf8)) PostMessage(window.GetHWND(), WM_CHAR, c, 0);
+  RunUntilIdle();
+  return true;
+}
+
+void TestDriver::PressKey(WindowImplBase& window, WPARAM key) {
+  PostMessage(window.GetHWND(), WM_KEYDOWN, key, 0);
+  RunUntilIdle();
+}
+
+void TestDriver::AnswerNextModal(std::function<void(WindowImplBase&)> answer) {
+  internal::PushModalAnswer([answer = std::move(answer)](CWindowWnd& wnd) {
+    if (auto* w = dynamic_cast<WindowImplBase*>(&wnd)) answer(*w);
+  });
+}
+
+bool TestDriver::SaveScreenshot(WindowImplBase& window, const std::string& png_path) {
+  window.GetPaintManager().Paint();
+  NativeWindow* native = window.native();
+  return native != nullptr && native->SaveScreenshot(png_path);
+}
+
+}  // namespace skinui

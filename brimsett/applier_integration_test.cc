@@ -8,6 +8,7 @@
 
 #include "brimsett/applier_messages.h"
 #include "brimsett/test_tree.h"
+#include "platform/command_line.h"
 #include "platform/file_move.h"
 #include "platform/file_util.h"
 #include "platform/pending_deletions.h"
@@ -48,7 +49,7 @@ class ApplierProcessTest : public ::testing::Test {
     platform::LaunchOptions options;
     options.program = program;
     options.args = args;
-    options.working_dir = D();
+    options.working_dir = tree_.root();  // where the resume record lies
     options.extra_env = std::move(env);
     std::string error;
     std::unique_ptr<platform::Process> process =
@@ -61,7 +62,11 @@ class ApplierProcessTest : public ::testing::Test {
       return 1000;
     }
     platform::ExitStatus status;
-    EXPECT_EQ(process->Wait(kRunLimitMs, &status), platform::WaitOutcome::kExited);
+    if (process->Wait(kRunLimitMs, &status) != platform::WaitOutcome::kExited) {
+      process->Terminate();
+      process->Wait(kRunLimitMs, &status);
+      ADD_FAILURE() << program << " did not end";
+    }
     EXPECT_EQ(status.signal, 0);
     return status.code;
   }
@@ -88,7 +93,7 @@ class ApplierProcessTest : public ::testing::Test {
 TEST_F(ApplierProcessTest, InstallsIntoMissingFoldersAndRemovesObsoleteFiles) {
   tree_.Write("hall/obsolete.dll", "old");
   tree_.Write("hall/keep.bin", "old");
-  tree_.Write("hall/updatecl.txt", "resume");
+  tree_.Write("updatecl.txt", "resume");
   Lists({"obsolete.dll", "keep.bin"}, {"keep.bin", "sub\\new\\a.dll"});
   tree_.Write("hall/cache/Tarvix/keep.bin.cache", "new keep");
   tree_.Write("hall/cache/Tarvix/sub/new/a.dll.cache", "new a");
@@ -100,6 +105,24 @@ TEST_F(ApplierProcessTest, InstallsIntoMissingFoldersAndRemovesObsoleteFiles) {
   EXPECT_EQ(tree_.Read("hall/keep.bin"), "new keep");
   EXPECT_EQ(tree_.Read("hall/sub/new/a.dll"), "new a");
   EXPECT_FALSE(tree_.Exists("hall/cache/Tarvix"));
+  EXPECT_FALSE(tree_.Exists("updatecl.txt"));
+}
+
+TEST_F(ApplierProcessTest, HallParameterTextWithBlanksThroughTheSplitter) {
+  // The hall passes one text, every value between runs of three quotes.
+  const std::string dir = tree_.Path("my hall");
+  const std::string cache = dir + "/cache/Tarvix";
+  tree_.Write("my hall/cache/Tarvix/updateTarvix.cl.cache", CheckListXml({"a b.bin"}));
+  tree_.Write("my hall/cache/Tarvix/a b.bin.cache", "A");
+  const std::string q = "\"\"\"";
+  const std::string text =
+      "/d:" + q + dir + q + " /s:" + q + cache + q + " /n:" + q + "Tarvix" + q + " /quiet";
+
+  EXPECT_EQ(RunProgram(BRIMSETT_PATH, platform::SplitCommandLine(text)), kExitDone);
+
+  EXPECT_EQ(tree_.Read("my hall/a b.bin"), "A");
+  EXPECT_EQ(tree_.Read("my hall/updateTarvix.cl"), CheckListXml({"a b.bin"}));
+  EXPECT_FALSE(tree_.Exists("my hall/cache/Tarvix"));
 }
 
 TEST_F(ApplierProcessTest, FailuresReadBackAsSignedCodes) {

@@ -1,9 +1,8 @@
 #include "brimsett/applier.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <functional>
@@ -123,10 +122,10 @@ TEST_F(ApplierTest, DownloadsOnAnotherFileSystemAreCopiedKeepingTheirTime) {
   ASSERT_EQ(utimensat(AT_FDCWD, other.Path("stage/a.bin.cache").c_str(), times, 0), 0);
   tree_.Write("game/a.bin", "old");
 
-  EXPECT_EQ(ApplierMain({"brimsett", "/d:" + tree_.Path("game"), "/s:" + other.Path("stage"),
-                         "/n:Game"},
-                        env_),
-            kExitDone);
+  EXPECT_EQ(
+      ApplierMain({"brimsett", "/d:" + tree_.Path("game"), "/s:" + other.Path("stage"), "/n:Game"},
+                  env_),
+      kExitDone);
 
   EXPECT_EQ(tree_.Read("game/a.bin"), "A");
   struct stat st;

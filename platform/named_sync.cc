@@ -30,6 +30,10 @@ struct SyncSegment {
   pthread_mutex_t mutex;
   std::atomic<uint32_t> event_state;  // 1 set, 0 clear
   uint32_t manual_reset;
+  // Threads inside a futex wait (or about to be). Set wakes only when there may be one, so the
+  // common uncontended Set costs no system call; a waiter that died leaves it high, which only
+  // costs a wake that finds nobody.
+  std::atomic<uint32_t> waiters;
 };
 
 namespace {
@@ -42,13 +46,17 @@ bool WaitUntilReady(int fd, SyncSegment** out) {
   auto deadline = std::chrono::steady_clock::now() + kInitWait;
   for (;;) {
     struct stat st {};
-    if (fstat(fd, &st) != 0) return false;
-    if (static_cast<size_t>(st.st_size) >= sizeof(SyncSegment)) break;
-    if (std::chrono::steady_clock::now() > deadline) return false;
+    if (fstat(fd, &st) != 0)
+      return false;
+    if (static_cast<size_t>(st.st_size) >= sizeof(SyncSegment))
+      break;
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   void* view = mmap(nullptr, sizeof(SyncSegment), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  if (view == MAP_FAILED) return false;
+  if (view == MAP_FAILED)
+    return false;
   auto* seg = static_cast<SyncSegment*>(view);
   while (seg->ready.load(std::memory_order_acquire) != kReadyMagic) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -63,22 +71,27 @@ bool WaitUntilReady(int fd, SyncSegment** out) {
 
 }  // namespace
 
-SyncHandle::~SyncHandle() { Detach(); }
+SyncHandle::~SyncHandle() {
+  Detach();
+}
 
-bool SyncHandle::Attach(std::string_view prefix, std::string_view name, uint32_t kind,
-                        bool create, void (*init)(SyncSegment*, const void*),
-                        const void* init_arg) {
-  if (segment_ != nullptr || name.empty()) return false;
+bool SyncHandle::Attach(std::string_view prefix, std::string_view name, uint32_t kind, bool create,
+                        void (*init)(SyncSegment*, const void*), const void* init_arg) {
+  if (segment_ != nullptr || name.empty())
+    return false;
   std::string object = SharedObjectName(prefix, name);
   bool made = false;
   int fd = -1;
   if (create) {
     fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     made = fd >= 0;
-    if (fd < 0 && errno != EEXIST) return false;
+    if (fd < 0 && errno != EEXIST)
+      return false;
   }
-  if (fd < 0) fd = shm_open(object.c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (fd < 0) return false;
+  if (fd < 0)
+    fd = shm_open(object.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (fd < 0)
+    return false;
 
   SyncSegment* seg = nullptr;
   struct stat st {};
@@ -114,7 +127,8 @@ bool SyncHandle::Attach(std::string_view prefix, std::string_view name, uint32_t
 }
 
 void SyncHandle::Detach() {
-  if (segment_ == nullptr) return;
+  if (segment_ == nullptr)
+    return;
   munmap(segment_, sizeof(SyncSegment));
   if (creator_) {
     int fd = shm_open(object_name_.c_str(), O_RDONLY | O_CLOEXEC, 0);
@@ -122,7 +136,8 @@ void SyncHandle::Detach() {
       struct stat st {};
       bool ours = fstat(fd, &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;
       close(fd);
-      if (ours) shm_unlink(object_name_.c_str());
+      if (ours)
+        shm_unlink(object_name_.c_str());
     }
   }
   segment_ = nullptr;
@@ -177,14 +192,18 @@ timespec MonotonicDeadline(uint32_t timeout_ms) {
 bool Remaining(const timespec& deadline, timespec* left) {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  long long ns = (deadline.tv_sec - now.tv_sec) * 1'000'000'000LL + (deadline.tv_nsec - now.tv_nsec);
-  if (ns <= 0) return false;
+  long long ns =
+      (deadline.tv_sec - now.tv_sec) * 1'000'000'000LL + (deadline.tv_nsec - now.tv_nsec);
+  if (ns <= 0)
+    return false;
   left->tv_sec = ns / 1'000'000'000LL;
   left->tv_nsec = ns % 1'000'000'000LL;
   return true;
 }
 
-uint32_t* FutexWord(std::atomic<uint32_t>* a) { return reinterpret_cast<uint32_t*>(a); }
+uint32_t* FutexWord(std::atomic<uint32_t>* a) {
+  return reinterpret_cast<uint32_t*>(a);
+}
 
 }  // namespace
 
@@ -198,7 +217,8 @@ bool NamedMutex::Open(std::string_view name) {
 
 WaitResult NamedMutex::Lock(uint32_t timeout_ms) {
   SyncSegment* seg = handle_.segment();
-  if (seg == nullptr) return WaitResult::kFailed;
+  if (seg == nullptr)
+    return WaitResult::kFailed;
   int rc;
   if (timeout_ms == kWaitForever) {
     rc = pthread_mutex_lock(&seg->mutex);
@@ -235,13 +255,15 @@ bool NamedEvent::Open(std::string_view name) {
 
 WaitResult NamedEvent::Wait(uint32_t timeout_ms) {
   SyncSegment* seg = handle_.segment();
-  if (seg == nullptr) return WaitResult::kFailed;
+  if (seg == nullptr)
+    return WaitResult::kFailed;
   const bool manual = seg->manual_reset != 0;
   timespec deadline = MonotonicDeadline(timeout_ms == kWaitForever ? 0 : timeout_ms);
   for (;;) {
     uint32_t state = seg->event_state.load(std::memory_order_acquire);
     if (state != 0) {
-      if (manual) return WaitResult::kSignaled;
+      if (manual)
+        return WaitResult::kSignaled;
       if (seg->event_state.compare_exchange_weak(state, 0, std::memory_order_acq_rel)) {
         return WaitResult::kSignaled;
       }
@@ -250,26 +272,37 @@ WaitResult NamedEvent::Wait(uint32_t timeout_ms) {
     timespec left{};
     timespec* wait_for = nullptr;
     if (timeout_ms != kWaitForever) {
-      if (!Remaining(deadline, &left)) return WaitResult::kTimeout;
+      if (!Remaining(deadline, &left))
+        return WaitResult::kTimeout;
       wait_for = &left;
     }
-    // Returns on a wake, a changed word, a signal or the time-out; the loop sorts out which.
+    // Counted before the kernel checks the word: either Set sees the count, or the futex sees
+    // the word already set. Returns on a wake, a changed word, a signal or the time-out.
+    seg->waiters.fetch_add(1, std::memory_order_seq_cst);
     syscall(SYS_futex, FutexWord(&seg->event_state), FUTEX_WAIT, 0, wait_for, nullptr, 0);
+    seg->waiters.fetch_sub(1, std::memory_order_seq_cst);
   }
 }
 
 bool NamedEvent::Set() {
   SyncSegment* seg = handle_.segment();
-  if (seg == nullptr) return false;
-  seg->event_state.store(1, std::memory_order_release);
-  syscall(SYS_futex, FutexWord(&seg->event_state), FUTEX_WAKE, seg->manual_reset ? INT_MAX : 1,
-          nullptr, nullptr, 0);
+  if (seg == nullptr)
+    return false;
+  // Already set: whoever set it woke the waiters, and an auto-reset event releases one waiter
+  // however often it is set.
+  if (seg->event_state.exchange(1, std::memory_order_seq_cst) != 0)
+    return true;
+  if (seg->waiters.load(std::memory_order_seq_cst) != 0) {
+    syscall(SYS_futex, FutexWord(&seg->event_state), FUTEX_WAKE, seg->manual_reset ? INT_MAX : 1,
+            nullptr, nullptr, 0);
+  }
   return true;
 }
 
 bool NamedEvent::Reset() {
   SyncSegment* seg = handle_.segment();
-  if (seg == nullptr) return false;
+  if (seg == nullptr)
+    return false;
   seg->event_state.store(0, std::memory_order_release);
   return true;
 }

@@ -129,6 +129,28 @@ TEST(NamedEventTest, AutoResetReleasesOneWaiterPerSet) {
   EXPECT_EQ(woken, 1);
 }
 
+// Set skips the kernel when nobody waits; a ping-pong of many rounds shows that no wake is lost
+// between a waiter getting ready to sleep and a Set.
+TEST(NamedEventTest, PingPongLosesNoWake) {
+  NamedEvent ping, pong;
+  ASSERT_TRUE(ping.Create(UniqueName("ping"), false, false));
+  ASSERT_TRUE(pong.Create(UniqueName("pong"), false, false));
+  constexpr int kRounds = 3000;
+  std::atomic<int> misses{0};
+  std::thread other([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      if (ping.Wait(2000) != WaitResult::kSignaled) ++misses;
+      pong.Set();
+    }
+  });
+  for (int i = 0; i < kRounds; ++i) {
+    ping.Set();
+    if (pong.Wait(2000) != WaitResult::kSignaled) ++misses;
+  }
+  other.join();
+  EXPECT_EQ(misses, 0);
+}
+
 TEST(NamedEventTest, WaitHonoursItsTimeOut) {
   NamedEvent e;
   ASSERT_TRUE(e.Create(UniqueName("etime"), true, false));

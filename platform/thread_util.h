@@ -12,4 +12,7 @@ uint32_t CurrentThreadId();
 // Suspends the calling thread for about `ms` milliseconds.
 void SleepMs(uint32_t ms);
 
+// Lets other runnable threads go first; returns at once when there are none.
+void YieldThread();
+
 }  // namespace platform

@@ -243,6 +243,9 @@ uint32_t CXQueue::Write(const void* data, uint32_t length) {
     return kQueueTimeout;
   }
   const uint32_t needed = std::max<uint32_t>(1, (length + block_data_ - 1) / block_data_);
+  for (uint32_t yields = 0; Field(ql::kFreeCount) < needed && yields < kFreeBlockYields; ++yields) {
+    platform::YieldThread();
+  }
   for (uint32_t polls = 0; Field(ql::kFreeCount) < needed; ++polls) {
     if (polls == kFreeBlockPolls) {
       writer_token_.Set();
@@ -250,14 +253,12 @@ uint32_t CXQueue::Write(const void* data, uint32_t length) {
     }
     platform::SleepMs(kFreeBlockSleepMs);
   }
-  uint32_t rc = LockForWrite();
-  if (rc != kQueueOk) {
-    writer_token_.Set();
-    return rc;
-  }
-
   // Fill the first `needed` free blocks, then move them to the used list in one splice: until
   // the splice nothing is linked, so a write that fails part-way leaves no half message behind.
+  // The filling needs no mutex: holding the token, this is the only writer; the reader only ever
+  // adds blocks behind the free tail, and once free_count showed `needed` blocks, the links
+  // among the first `needed` are published and stay as they are.
+  uint32_t rc = kQueueOk;
   const uint32_t thread = platform::CurrentThreadId();
   const uint32_t sequence = Field(ql::kNextSequence);
   const auto* src = static_cast<const unsigned char*>(data);
@@ -285,6 +286,15 @@ uint32_t CXQueue::Write(const void* data, uint32_t length) {
     if (i + 1 < needed)
       n = BlockField(n, ql::kBlockNext);
   }
+  if (rc == kQueueOk)
+    rc = LockForWrite();
+  if (rc != kQueueOk) {
+    writer_token_.Set();
+    return rc;
+  }
+  // Under the mutex the free list must still start where the filling started.
+  if (Field(ql::kFreeHead) != first)
+    rc = kQueueCorrupt;
   const uint32_t after = rc == kQueueOk ? BlockField(last, ql::kBlockNext) : ql::kNone;
   const uint32_t used_head = Field(ql::kUsedHead);
   const uint32_t used_tail = Field(ql::kUsedTail);
@@ -462,6 +472,12 @@ uint32_t CXQueue::Read(void* buffer, uint32_t* length, uint32_t* sequence, uint3
     MoveOldestToFree(again, platform::CurrentThreadId());
   mutex_.Unlock();
   return rc == kQueueEmpty ? kQueueCorrupt : rc;
+}
+
+uint32_t CXQueue::WaitForData(uint32_t timeout_ms) {
+  if (!attached() || !data_ready_.is_open())
+    return kQueueNotAttached;
+  return data_ready_.Wait(timeout_ms) == platform::WaitResult::kSignaled ? kQueueOk : kQueueTimeout;
 }
 
 uint32_t CXQueue::DropOldest() {

@@ -39,6 +39,9 @@ class CXQueue {
   // Write waits for free blocks in this many sleeps of kFreeBlockSleepMs.
   static constexpr uint32_t kFreeBlockPolls = 100;
   static constexpr uint32_t kFreeBlockSleepMs = 1;
+  // Before the first sleep: a reader draining the queue frees blocks within microseconds, so a
+  // few yields usually find room without giving up a whole millisecond.
+  static constexpr uint32_t kFreeBlockYields = 2000;
   // How long Write and DropOldest wait for the mutex.
   static constexpr uint32_t kWriteLockWaitMs = 100;
 
@@ -71,6 +74,11 @@ class CXQueue {
   // removed. writer_thread may be null. timeout_ms bounds the wait for the mutex.
   uint32_t Read(void* buffer, uint32_t* length, uint32_t* sequence, uint32_t* writer_thread,
                 uint32_t timeout_ms);
+
+  // Waits up to `timeout_ms` for the data-ready event that each successful Write sets. 0 when
+  // it was set (a message may wait), 7 on time-out, 1 when not attached. A reader that found
+  // the queue empty may wait here instead of polling.
+  uint32_t WaitForData(uint32_t timeout_ms);
 
   // Removes the oldest message without reading it; when its chain is corrupt, every waiting
   // message is discarded and both lists are rebuilt. 0, 5 (empty), 1, 3 or 7.

@@ -351,6 +351,23 @@ TEST(CXQueueTest, CorruptChainsAreRefusedAndDropped) {
   }
 }
 
+TEST(CXQueueTest, DataReadyIsSetOncePerWriteBurstAndResetByTheWaitThatSeesIt) {
+  QueuePair p("ready");
+  EXPECT_EQ(p.creator.WaitForData(0), kQueueTimeout) << "created clear";
+  ASSERT_EQ(p.opener.Write("a", 1), kQueueOk);
+  ASSERT_EQ(p.opener.Write("b", 1), kQueueOk);
+  EXPECT_EQ(p.creator.WaitForData(0), kQueueOk);
+  EXPECT_EQ(p.creator.WaitForData(0), kQueueTimeout) << "auto-reset";
+  std::thread writer([&] {
+    platform::SleepMs(30);
+    p.opener.Write("c", 1);
+  });
+  EXPECT_EQ(p.creator.WaitForData(5000), kQueueOk) << "woken by the write";
+  writer.join();
+  CXQueue closed;
+  EXPECT_EQ(closed.WaitForData(0), kQueueNotAttached);
+}
+
 TEST(CXQueueTest, DropOldestRemovesOnlyTheOldestSoundMessage) {
   QueuePair p("drop");
   ASSERT_EQ(p.opener.Write("one", 3), kQueueOk);

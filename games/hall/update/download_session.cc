@@ -168,6 +168,7 @@ bool DownloadSession::Open(const TransferLimits& limits) {
          curl_easy_setopt(curl_, CURLOPT_AUTOREFERER, 1L) == CURLE_OK &&
          curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
          curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, limits.max_redirects) == CURLE_OK &&
+         curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, limits.buffer_bytes) == CURLE_OK &&
          curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "http,https,ftp") == CURLE_OK &&
          curl_easy_setopt(curl_, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
          curl_easy_setopt(curl_, CURLOPT_FTP_USE_EPSV, 0L) == CURLE_OK &&

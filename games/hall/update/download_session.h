@@ -20,6 +20,8 @@ struct TransferLimits {
   long low_speed_limit = 5120;  // bytes per second
   long low_speed_time_s = 5;
   long max_redirects = 5;
+  // libcurl's receive buffer: larger buffers mean fewer writes per file.
+  long buffer_bytes = 256 * 1024;
 };
 
 struct TransferRequest {

@@ -1,6 +1,7 @@
 #include "games/hall/update/resume_record.h"
 
 #include <charconv>
+#include <memory>
 
 #include "platform/file_util.h"
 
@@ -59,8 +60,21 @@ std::optional<ResumeRecord> ReadResumeRecord(platform::FileSystem& fs, const std
 
 bool WriteResumeRecord(platform::FileSystem& fs, const std::string& folder,
                        const ResumeRecord& record) {
-  return fs.WriteFileAtomic(platform::JoinPath(folder, kResumeRecordName),
-                            FormatResumeRecord(record));
+  // Replaced by a rename, so a reader never sees half a record, but not forced to disk: a sync
+  // per downloaded file would make every file wait for the write-back of all the others, and a
+  // record lost in a crash only means refetching files.
+  const std::string path = platform::JoinPath(folder, kResumeRecordName);
+  const std::string temporary = path + ".tmp";
+  int error = 0;
+  std::unique_ptr<platform::WritableFile> file = fs.CreateFile(temporary, &error);
+  if (file == nullptr)
+    return false;
+  if (!file->Append(FormatResumeRecord(record)) || !file->Close(false) ||
+      !fs.Rename(temporary, path)) {
+    fs.RemoveFile(temporary);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace hall

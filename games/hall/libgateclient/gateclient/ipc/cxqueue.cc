@@ -462,16 +462,16 @@ uint32_t CXQueue::Read(void* buffer, uint32_t* length, uint32_t* sequence, uint3
       mutex_.Unlock();
     return kQueueTimeout;
   }
-  // Under the mutex the chain must still be the one that was copied.
-  Chain again;
-  rc = WalkOldest(&again);
-  if (rc == kQueueOk && (again.first != chain.first || again.blocks != chain.blocks)) {
-    rc = kQueueCorrupt;
-  }
+  // Under the mutex the oldest message must still be the one that was copied. Its last block's
+  // link is read again: a writer may have appended behind it since the walk.
+  chain.after = BlockField(chain.last, ql::kBlockNext);
+  rc = Field(ql::kUsedHead) == chain.first && (chain.after == ql::kNone || ValidBlock(chain.after))
+           ? kQueueOk
+           : kQueueCorrupt;
   if (rc == kQueueOk)
-    MoveOldestToFree(again, platform::CurrentThreadId());
+    MoveOldestToFree(chain, platform::CurrentThreadId());
   mutex_.Unlock();
-  return rc == kQueueEmpty ? kQueueCorrupt : rc;
+  return rc;
 }
 
 uint32_t CXQueue::WaitForData(uint32_t timeout_ms) {

@@ -68,6 +68,11 @@ std::optional<std::string> Param(const std::string& params, const std::string& n
   return std::nullopt;
 }
 
+bool Fail(std::string* error, const char* why) {
+  *error = why;
+  return false;
+}
+
 }  // namespace
 
 std::optional<Mode> ParseMode(const std::string& text) {
@@ -93,6 +98,8 @@ bool ParseSendList(const std::string& text, std::vector<qvc::GameFrame>* out) {
   if (text.empty())
     return true;
   for (const std::string& item : Split(text, ',')) {
+    if (item.empty())
+      return false;
     std::vector<std::string> parts = Split(item, ':');
     if (item.back() == ':')
       parts.emplace_back();
@@ -165,12 +172,12 @@ bool ParseOptions(int argc, char** argv, const char* (*getenv)(const char*), Opt
   uint64_t v;
   if (!env(kEnvExpect).empty()) {
     if (!ParseUnsigned(env(kEnvExpect), 1u << 20, &v))
-      return (*error = "bad expect", false);
+      return Fail(error, "bad expect");
     out->expect = static_cast<uint32_t>(v);
   }
   if (!env(kEnvTimeout).empty()) {
     if (!ParseUnsigned(env(kEnvTimeout), 600000, &v))
-      return (*error = "bad timeout", false);
+      return Fail(error, "bad timeout");
     out->timeout_ms = static_cast<uint32_t>(v);
   }
   out->send_after = env(kEnvSendAfter) == "1";

@@ -69,7 +69,8 @@ TEST(FakeGameOptionsTest, SendListItems) {
   EXPECT_EQ(frames[1].type, 1u);
   EXPECT_EQ(frames[1].payload, "");
   EXPECT_EQ(frames[2].payload.size(), 3u);
-  for (const char* bad : {"14:3", "14:3:6", "14:3:zz", "70000:1:", "a:b:c", "1:2:3:4:5"}) {
+  for (const char* bad :
+       {"14:3", "14:3:6", "14:3:zz", "70000:1:", "a:b:c", "1:2:3:4:5", "14:3:00,,14:3:00"}) {
     EXPECT_FALSE(ParseSendList(bad, &frames)) << bad;
   }
 }

@@ -47,7 +47,7 @@ bool CXmlDocument::Load(std::string_view source, XmlSource kind, const XmlTransf
   Reset();
   if (kind == XmlSource::kText) {
     if (!source.empty())
-      LoadText(std::string(source));
+      LoadText(source);  // parsed where it stands: only names, values and texts are copied
     return true;
   }
   path_.assign(source);
@@ -77,14 +77,14 @@ bool CXmlDocument::LoadRaw(const std::string& file_path, const XmlTransform* tra
     // UTF-16LE: the byte-order mark becomes the UTF-8 one.
     raw = Utf16LeBytesToUtf8(raw);
   }
-  LoadText(std::move(raw));
+  LoadText(raw);
   return true;
 }
 
-void CXmlDocument::LoadText(std::string text) {
+void CXmlDocument::LoadText(std::string_view text) {
   std::string_view body = text;
   if (const size_t length = DeclarationLength(text)) {
-    declaration_.text = text.substr(0, length);
+    declaration_.text.assign(text.substr(0, length));
     body.remove_prefix(length);
   } else {
     path_.clear();

@@ -107,6 +107,7 @@ class CXmlNode {
 
  private:
   friend class XmlParser;
+  friend std::string ParseTag(std::string_view tag, CXmlNode* node);
 
   std::string name_;
   CXmlNode* parent_;

@@ -19,14 +19,24 @@ std::unique_ptr<CXmlNode> XmlParser::ParseDocument(XmlStatus* status) {
   return root;
 }
 
-void XmlParser::AddTextPiece(size_t begin, size_t end, CXmlNode* parent) {
-  while (begin < end && IsBlank(text_[begin]))
+bool XmlParser::AddTextPiece(size_t begin, size_t end, CXmlNode* parent, bool continues) {
+  while (begin < end && IsBlank(text_[begin])) {
     ++begin;
-  while (end > begin && IsBlank(text_[end - 1]))
+  }
+  while (end > begin && IsBlank(text_[end - 1])) {
     --end;
+  }
   if (begin == end || parent == nullptr)
-    return;
-  parent->AddRawText(std::string(text_.substr(begin, end - begin)));
+    return false;
+  const std::string_view piece = text_.substr(begin, end - begin);
+  if (continues && !parent->texts_.empty()) {
+    // Only skipped markup stood between this and the previous piece: written back, the two would
+    // read as one, so they are one already.
+    parent->texts_.back().text.append(" ").append(piece);
+  } else {
+    parent->AddRawText(std::string(piece));
+  }
+  return true;
 }
 
 size_t XmlParser::FindElementEnd(size_t after_start, size_t end, int levels_left,
@@ -62,17 +72,23 @@ std::unique_ptr<CXmlNode> XmlParser::ParseRange(size_t begin, size_t end, CXmlNo
   std::unique_ptr<CXmlNode> last_closed;
   std::unique_ptr<CXmlNode> first_empty;
   bool seen_element = false;
+  bool text_last = false;  // the last item stored in this range is a text piece
   const std::string_view range = text_.substr(0, end);
   size_t pos = begin;
   XmlToken token;
   while (failure_ == kXmlParsed) {
     const size_t lt = range.find('<', pos);
-    AddTextPiece(pos, lt == std::string_view::npos ? end : lt, parent);
+    if (AddTextPiece(pos, lt == std::string_view::npos ? end : lt, parent, text_last)) {
+      text_last = true;
+    }
     if (lt == std::string_view::npos)
       break;
     if (!ReadToken(range, lt, &token)) {
       Fail(kXmlUnclosedElement);
       break;
+    }
+    if (token.kind != XmlConstruct::kMarkup && token.kind != XmlConstruct::kEndTag) {
+      text_last = false;
     }
     switch (token.kind) {
       case XmlConstruct::kCData:

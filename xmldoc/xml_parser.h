@@ -31,7 +31,9 @@ class XmlParser {
   // nest more than `levels_left` deep (*failure kXmlTooDeep; found early, so a hostile document
   // costs one scan).
   size_t FindElementEnd(size_t after_start, size_t end, int levels_left, XmlStatus* failure) const;
-  void AddTextPiece(size_t begin, size_t end, CXmlNode* parent);
+  // Adds the trimmed text of [begin, end) to `parent`, joined to the previous piece when
+  // `continues`. False when there is nothing to add.
+  bool AddTextPiece(size_t begin, size_t end, CXmlNode* parent, bool continues);
   void Fail(XmlStatus status) {
     if (failure_ == kXmlParsed)
       failure_ = status;

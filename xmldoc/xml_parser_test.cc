@@ -33,7 +33,13 @@ TEST(XmlParserTest, DocumentsAndWhatTheyParseTo) {
       {"<a><![CDATA[</a>]]></a>", "a(D\"</a>\")", kXmlParsed},
       // Blanks around '=' and between attributes; a value without '=' ends the list.
       {"<a  x = \"1\"\n\ty=\"2\" z/>", "a{x=\"1\" y=\"2\"}", kXmlParsed},
+      // A quote inside a would-be name ends the attribute list.
+      {"<a x=\"1\" \"z\" y=\"2\"/>", "a{x=\"1\"}", kXmlParsed},
       {"<!DOCTYPE a><a/>", "a", kXmlParsed},
+      // Text around skipped markup is one piece, as it would read back once written.
+      {"<a>T1<!x>T2<b/>T3</a>", "a(T\"T1 T2\" b T\"T3\")", kXmlParsed},
+      // Nameless tags are no elements: nothing could write them back.
+      {"<a>< b=\"1\"><>t</a>", "a(T\"t\")", kXmlParsed},
       // End tags are counted, not matched by name.
       {"<a><b></c></a>", "a(b)", kXmlParsed},
       // At document level the last closed element is the root.

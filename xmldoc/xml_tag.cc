@@ -55,6 +55,9 @@ bool ReadToken(std::string_view text, size_t lt, XmlToken* token) {
     token->kind = XmlConstruct::kMarkup;
   } else if (rest.starts_with("</")) {
     token->kind = XmlConstruct::kEndTag;
+  } else if (rest.size() < 2 || IsBlank(rest[1]) || rest[1] == '>' || rest[1] == '"') {
+    // No name: nothing an element could be written back as. Skipped like a declaration.
+    token->kind = XmlConstruct::kMarkup;
   } else {
     token->kind = XmlConstruct::kStartTag;
   }
@@ -75,27 +78,49 @@ std::string ParseTag(std::string_view tag, CXmlNode* node) {
     ++i;
   }
   std::string name(tag.substr(name_start, i - name_start));
+  // Attributes are gathered first so the node's list is sized once.
+  constexpr size_t kBatch = 16;
+  std::string_view names[kBatch], values[kBatch];
+  size_t count = 0;
+  const auto flush = [&](size_t more) {
+    node->attributes_.reserve(node->attributes_.size() + count + more);
+    for (size_t k = 0; k < count; ++k) {
+      node->AddRawAttribute(std::string(names[k]), std::string(values[k]));
+    }
+    count = 0;
+  };
   for (;;) {
-    while (i < tag.size() && IsBlank(tag[i]))
+    while (i < tag.size() && IsBlank(tag[i])) {
       ++i;
+    }
     if (i >= tag.size() || tag[i] == '>' || tag[i] == '/')
-      return name;
+      break;
     const size_t equals = tag.find('=', i);
     if (equals == std::string_view::npos)
-      return name;
+      break;
+    // A quote before the '=' means the text is no attribute; writing it back as a name would
+    // unbalance the quotes of the tag.
+    if (tag.substr(i, equals - i).find('"') != std::string_view::npos)
+      break;
     size_t name_end = equals;
-    while (name_end > i && IsBlank(tag[name_end - 1]))
+    while (name_end > i && IsBlank(tag[name_end - 1])) {
       --name_end;
+    }
     const size_t open_quote = tag.find('"', equals + 1);
     if (open_quote == std::string_view::npos)
-      return name;
+      break;
     const size_t close_quote = tag.find('"', open_quote + 1);
     if (close_quote == std::string_view::npos)
-      return name;
-    node->AddRawAttribute(std::string(tag.substr(i, name_end - i)),
-                          std::string(tag.substr(open_quote + 1, close_quote - open_quote - 1)));
+      break;
+    if (count == kBatch)
+      flush(kBatch);
+    names[count] = tag.substr(i, name_end - i);
+    values[count] = tag.substr(open_quote + 1, close_quote - open_quote - 1);
+    ++count;
     i = close_quote + 1;
   }
+  flush(0);
+  return name;
 }
 
 }  // namespace xmldoc

@@ -16,7 +16,7 @@ enum class XmlConstruct {
   kComment,      // <!-- ... -->
   kCData,        // <![CDATA[ ... ]]>
   kInstruction,  // <? ... ?>
-  kMarkup,       // <!DOCTYPE ...> and other declarations, skipped
+  kMarkup,       // <!DOCTYPE ...>, other declarations and nameless tags ("< a>"), skipped
 };
 
 struct XmlToken {

@@ -1,5 +1,7 @@
 #include "xmldoc/xml_tree_description.h"
 
+#include "xmldoc/xml_writer.h"
+
 namespace xmldoc {
 namespace {
 
@@ -77,6 +79,31 @@ std::string DescribeDocument(const CXmlDocument& document) {
   if (!after.empty())
     out += ' ' + after;
   return out;
+}
+
+std::string CheckRoundTrip(std::string_view text) {
+  CXmlDocument first;
+  first.Load(text, XmlSource::kText);
+  if (first.status() != kXmlParsed && first.status() != kXmlNoDeclaration)
+    return {};
+  for (bool raw : {true, false}) {
+    XmlTextOutput stream;
+    WriteElement(*first.root(), stream, 1, raw);
+    if (EstimateSize(*first.root(), 1, raw) != stream.size() + 1)
+      return "size estimate";
+  }
+  const std::string tree = DescribeDocument(first);
+  const std::string saved = first.SaveToMemory();
+  CXmlDocument second;
+  second.Load(saved, XmlSource::kText);
+  if (second.status() != kXmlParsed)
+    return "saved text does not parse: " + saved;
+  if (DescribeDocument(second) != tree) {
+    return "tree changed: " + tree + " -> " + DescribeDocument(second);
+  }
+  if (second.SaveToMemory() != saved)
+    return "saved text changed";
+  return {};
 }
 
 }  // namespace xmldoc

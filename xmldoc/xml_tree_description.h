@@ -18,4 +18,9 @@ std::string DescribeTree(const CXmlNode& node);
 // The document-level comments before the root, the root, and those after it.
 std::string DescribeDocument(const CXmlDocument& document);
 
+// Parses `text`; when it parses (with or without a declaration), saves it, parses the saved text
+// and checks that the tree, the saved text and the writer's size estimates agree. Returns what
+// differed, empty when all agree or the text does not parse.
+std::string CheckRoundTrip(std::string_view text);
+
 }  // namespace xmldoc

@@ -107,8 +107,8 @@ std::string BuildLaunchParams(const qv::CMD_base& command, const GameListConfig&
       "exename:%s|resfolder:%s",
       static_cast<long long>(v.match_id), static_cast<long long>(v.match_group),
       static_cast<int>(v.rank_appid), static_cast<long long>(v.rank_objectid),
-      static_cast<long long>(v.mp_id), static_cast<unsigned>(v.game_kind),
-      game.executable.c_str(), game.resource_folder.c_str());
+      static_cast<long long>(v.mp_id), static_cast<unsigned>(v.game_kind), game.executable.c_str(),
+      game.resource_folder.c_str());
   line += second;
   if (values)
     *values = v;

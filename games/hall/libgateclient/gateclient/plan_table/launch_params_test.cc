@@ -14,11 +14,7 @@ TEST(SplitStringTest, SkipsEmptyItems) {
     const char* text;
     std::vector<std::string> items;
   } cases[] = {
-      {"", {}},
-      {",", {}},
-      {"a", {"a"}},
-      {"a,b", {"a", "b"}},
-      {",a,,b,", {"a", "b"}},
+      {"", {}}, {",", {}}, {"a", {"a"}}, {"a,b", {"a", "b"}}, {",a,,b,", {"a", "b"}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(SplitString(c.text), c.items) << c.text;
@@ -70,7 +66,7 @@ TEST(BuildLaunchParamsTest, CommandLines) {
   join.message.set_match_id(70);
   join.message.set_game_kind(502);
   join.message.set_start_game(true);
-  qv::CmdLogoutRsp other;  // kind 13: no parameters at all
+  qv::CmdLogoutRsp other;   // kind 13: no parameters at all
   qv::CmdMatchPrize prize;  // kind 14 but launching nothing: no executable, still parameters
 
   const GameListConfig games{"501,502,555,100", "zop,zop,twozop,base", "rz,rz,r2,rb"};
@@ -96,10 +92,9 @@ TEST(BuildLaunchParamsTest, CommandLines) {
        "  process_id:1234|user_id:5000000000|cmd_id:15|app_id:41|app_type:15|plan_id:33|"
        "match_id:7|match_group:8|rank_appid:9|rank_objectid:10|mp_id:11|game_kind:999|"
        "exename:|resfolder:"},
-      {&prize,
-       "  process_id:1234|user_id:5000000000|cmd_id:" + std::to_string(prize.subid) +
-           "|app_id:0|app_type:0|plan_id:33|match_id:0|match_group:0|rank_appid:0|"
-           "rank_objectid:0|mp_id:0|game_kind:0|exename:|resfolder:"},
+      {&prize, "  process_id:1234|user_id:5000000000|cmd_id:" + std::to_string(prize.subid) +
+                   "|app_id:0|app_type:0|plan_id:33|match_id:0|match_group:0|rank_appid:0|"
+                   "rank_objectid:0|mp_id:0|game_kind:0|exename:|resfolder:"},
       {&other, " "},
   };
   for (const Case& c : cases)

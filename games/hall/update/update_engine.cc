@@ -108,7 +108,7 @@ bool UpdateRun::CreateNewList() {
   int error = 0;
   auto file = fs_.CreateFile(new_list_, &error);
   if (file == nullptr || !file->Close(false)) {
-    log_.Write("无法新建文件" + new_list_);
+    log_.Write("无法新建文件" + AnsiToUtf8(new_list_));
     return false;
   }
   return true;
@@ -143,14 +143,14 @@ int UpdateRun::FetchServerList() {
     list_base_ = target_.ftp_base;
   }
   if (probe.code != CURLE_OK) {
-    log_.Write("下载文件失败" + target_.http_base + std::string(kServerListName) +
+    log_.Write("下载文件失败" + AnsiToUtf8(target_.http_base) + std::string(kServerListName) +
                ", 错误代码=" + std::to_string(probe.code));
     return kUpdateFailed;
   }
   server_time_ = probe.file_time;
   if (server_time_ < 0) {
     // No time to compare: the run goes on and the lists' contents decide.
-    log_.Write("取服务器文件日期失败" + list_base_ + std::string(kServerListName) +
+    log_.Write("取服务器文件日期失败" + AnsiToUtf8(list_base_) + std::string(kServerListName) +
                ", 错误代码=-1");
   } else if (CompareFileTimes(InstalledListTime(), FileTimeFromUnixSeconds(server_time_)) == 0) {
     return kUpdateUnchanged;
@@ -170,7 +170,7 @@ int UpdateRun::FetchServerList() {
     tail.code = CURLE_RANGE_ERROR;
   }
   if (tail.code != CURLE_OK) {
-    log_.Write("下载文件失败[2]" + list_base_ + std::string(kServerListName) +
+    log_.Write("下载文件失败[2]" + AnsiToUtf8(list_base_) + std::string(kServerListName) +
                ", 错误代码=" + std::to_string(tail.code));
     return kUpdateFailed;
   }
@@ -318,6 +318,12 @@ int UpdateRun::DownloadFiles(const std::vector<Download>& downloads, int64_t tot
 }
 
 int UpdateRun::Run() {
+  // The product name becomes part of two file names: it may not lead into another folder.
+  std::string plain_name;
+  if (!ListPathToRelative(target_.name, &plain_name) || plain_name.find('/') != std::string::npos) {
+    log_.Write("无效的产品名称: " + AnsiToUtf8(target_.name));
+    return kUpdateFailed;
+  }
   if (!CreateNewList())
     return kUpdateFailed;
   if (!session_.Open(options_.limits)) {
@@ -335,18 +341,22 @@ int UpdateRun::Run() {
   }
   if (!fs_.WriteFileAtomic(new_list_, list_text_) ||
       (server_time_ >= 0 && !fs_.SetModifiedTime(new_list_, server_time_))) {
-    log_.Write("无法新建文件" + new_list_);
+    log_.Write("无法新建文件" + AnsiToUtf8(new_list_));
     return kUpdateFailed;
   }
 
   CheckList installed, server;
   LoadCheckList(installed_list_, installed);  // none installed: every file is new
+  // A refused list is removed, so that the applier can never install it.
   if (!LoadCheckList(new_list_, server) || server.empty()) {
     log_.Write("载入更新清单文件失败");
+    fs_.RemoveFile(new_list_);
     return kUpdateFailed;
   }
-  if (!CheckPaths(server))
+  if (!CheckPaths(server)) {
+    fs_.RemoveFile(new_list_);
     return kUpdateFailed;
+  }
   if (server_time_ < 0 && SameEntries(installed, server)) {
     fs_.RemoveFile(new_list_);
     return kUpdateUnchanged;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <string>
@@ -489,7 +490,18 @@ TEST_F(UpdateEngineTest, HostileListPathsAreRefusedBeforeAnyDownload) {
   }
   EXPECT_THAT(HttpFileRequests(), IsEmpty());
   EXPECT_TRUE(platform::ListFilesBelow(outside.path()).empty());
-  EXPECT_TRUE(platform::ListFilesBelow(work_.path() + "/cache").size() == 1);  // the list
+  // Not even the refused list stays for the applier.
+  EXPECT_TRUE(platform::ListFilesBelow(work_.path() + "/cache").empty());
+}
+
+TEST_F(UpdateEngineTest, ProductNameCannotLeadIntoAnotherFolder) {
+  Publish(kProduct);
+  for (const char* name : {"../Tarvix", "a/b", "a\\b", "", ".."}) {
+    UpdateTarget target{dir_.path(), nginx_->Url() + "p/", "", cache(), name};
+    EXPECT_EQ(RunWith(target), kUpdateFailed) << name;
+  }
+  EXPECT_TRUE(nginx_->Requests().empty());
+  EXPECT_TRUE(platform::ListFilesBelow(work_.path() + "/cache").empty());
 }
 
 TEST_F(UpdateEngineTest, StalledTransferIsGivenUpAndFtpTakesOver) {
@@ -515,6 +527,7 @@ TEST_F(UpdateEngineTest, LocalFailuresAreLogged) {
   ASSERT_TRUE(PutFile(http_root_.path(), "p/update.cl", "<html>maintenance</html>", kListTime));
   EXPECT_EQ(Run(update_server::kPlain, false), kUpdateFailed);
   EXPECT_THAT(LogLines().back(), HasSubstr("载入更新清单文件失败"));
+  EXPECT_THAT(CacheFiles(), IsEmpty());
 
   // The cache folder is missing: found before anything is fetched.
   const size_t requests = nginx_->Requests().size();
@@ -522,6 +535,31 @@ TEST_F(UpdateEngineTest, LocalFailuresAreLogged) {
   EXPECT_EQ(Run(), kUpdateFailed);
   EXPECT_THAT(LogLines().back(), HasSubstr("无法新建文件"));
   EXPECT_EQ(nginx_->Requests().size(), requests);
+}
+
+// The engine's file operations go through the injected file system; a cache that refuses new
+// files ends the run with the system's error code and without a useless FTP attempt.
+TEST_F(UpdateEngineTest, CacheThatRefusesFilesEndsTheRun) {
+  struct RefusingDownloads : platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::unique_ptr<platform::WritableFile> CreateFile(const std::string& path,
+                                                       int* error) override {
+      if (path.find("skin.xml") != std::string::npos) {
+        *error = EACCES;
+        return nullptr;
+      }
+      return ForwardingFileSystem::CreateFile(path, error);
+    }
+  } fs(platform::RealFileSystem());
+  options_.fs = &fs;
+  platform::ManualClock clock(0, 1'700'000'000);
+  options_.clock = &clock;
+  Publish(kProduct);
+  EXPECT_EQ(Run(), kUpdateFailed);
+  EXPECT_THAT(LogLines(), ElementsAre(HasSubstr("无法新建文件")));
+  EXPECT_THAT(LogLines().back(), HasSubstr("skin.xml.cache, 错误代码=" + std::to_string(EACCES)));
+  EXPECT_THAT(FtpFileRetrievals(), IsEmpty());
+  EXPECT_THAT(HttpFileRequests(), ElementsAre("/p/Tarvix.bin"));
 }
 
 }  // namespace

@@ -143,8 +143,8 @@ void PlanTable::OnIpcData(const void* data, uint32_t length) {
 }
 
 void PlanTable::Close() {
-  ipc_->Close();
   active_ = false;
+  ipc_->Close();
   watch_wake_.notify_all();
 }
 
@@ -172,8 +172,9 @@ void PlanTable::WatchGame() {
     if (!CheckGameExit())
       break;
   }
-  ipc_->Close();
+  // Inactive first, so whoever sees the channel closed also sees the table inactive.
   active_ = false;
+  ipc_->Close();
 }
 
 bool PlanTable::CheckGameExit() {

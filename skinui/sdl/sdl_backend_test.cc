@@ -1,0 +1,141 @@
+#include "skinui/sdl/sdl_backend.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/file_util.h"
+#include "skinui/label.h"
+#include "skinui/test_driver.h"
+#include "skinui/test_window.h"
+
+namespace skinui {
+namespace {
+
+class SdlTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Offscreen unless the run chose a driver (xvfb-run with SDL_VIDEODRIVER=x11).
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  }
+  void SetUp() override {
+    // One backend for the process, like the hall: SDL is brought up once and stays up.
+    static SdlBackend* backend = new SdlBackend;
+    backend_ = backend;
+    ASSERT_TRUE(backend_->ok()) << backend_->error();
+    SetBackend(backend_);
+  }
+  void TearDown() override { SetBackend(nullptr); }
+
+  // Non-white pixels of a PNG inside `r`.
+  static int InkIn(const std::string& png, const RECT& r) {
+    SDL_Surface* raw = IMG_Load(png.c_str());
+    if (raw == nullptr) return -1;
+    SDL_Surface* s = SDL_ConvertSurfaceFormat(raw, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(raw);
+    int ink = 0;
+    for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(s->h, r.bottom); ++y) {
+      const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(s->pixels) +
+                                                          y * s->pitch);
+      for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(s->w, r.right); ++x) {
+        if ((row[x] & 0xFFFFFF) != 0xFFFFFF) ++ink;
+      }
+    }
+    SDL_FreeSurface(s);
+    return ink;
+  }
+
+  SdlBackend* backend_ = nullptr;
+};
+
+constexpr char kChineseSkin[] =
+    "<Window size=\"360,200\"><Font id=\"0\" size=\"16\" default=\"true\"/>"
+    "<VerticalLayout>"
+    "<Label name=\"title\" height=\"40\" text=\"登录\" align=\"center\"/>"
+    "<Label name=\"content\" height=\"60\" text=\"登录失败：密码错误\" align=\"center\"/>"
+    "<Control name=\"blank\"/>"
+    "<Button name=\"ok\" height=\"40\" text=\"确定\" bkcolor=\"#FFDDDDDD\"/>"
+    "</VerticalLayout></Window>";
+
+TEST_F(SdlTest, ChineseTextIsDrawnWhereItsLabelsAreAndNowhereElse) {
+  SkinTestWindow w(kChineseSkin);
+  ASSERT_NE(w.Create(nullptr, "休闲游zeb", 0, 0), nullptr);
+  w.ShowWindow();
+  TestDriver d;
+  d.RunUntilIdle();
+  const std::string png = ::testing::TempDir() + "skinui_chinese.png";
+  ASSERT_TRUE(TestDriver::SaveScreenshot(w, png));
+  const RECT title = TestDriver::Find(w, "title")->GetPos();
+  const RECT content = TestDriver::Find(w, "content")->GetPos();
+  const RECT blank = TestDriver::Find(w, "blank")->GetPos();
+  // A CJK glyph of 16 px has far more ink than a replacement box or a missing-glyph square.
+  EXPECT_GT(InkIn(png, title), 60);
+  EXPECT_GT(InkIn(png, content), 300);
+  EXPECT_EQ(InkIn(png, blank), 0);
+  // Measured with the real font: Chinese characters are about as wide as the font is tall.
+  const SIZE two = backend_->MeasureText("登录", w.GetPaintManager().GetFont(-1));
+  EXPECT_GE(two.cx, 28);
+  EXPECT_LE(two.cx, 36);
+}
+
+TEST_F(SdlTest, NativeMouseEventsReachTheControlsAsClicks) {
+  SkinTestWindow w(kChineseSkin);
+  w.Create(nullptr, "t", 0, 0);
+  w.ShowWindow();
+  TestDriver d;
+  d.RunUntilIdle();
+  const RECT ok = TestDriver::Find(w, "ok")->GetPos();
+  const uint32_t id = backend_->SdlWindowId(w.GetHWND());
+  ASSERT_NE(id, 0u);
+  for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.windowID = id;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.clicks = 1;
+    e.button.x = (ok.left + ok.right) / 2;
+    e.button.y = (ok.top + ok.bottom) / 2;
+    SDL_PushEvent(&e);
+  }
+  d.RunUntilIdle();
+  EXPECT_EQ(w.clicks, std::vector<std::string>{"ok"});
+}
+
+TEST_F(SdlTest, APostFromAnotherThreadWakesTheWaitingLoop) {
+  SkinTestWindow w("<VerticalLayout/>");
+  w.Create(nullptr, "t", 0, 0, 0, 0, 50, 50);
+  const HWND h = w.GetHWND();
+  std::thread poster([h] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    PostMessage(h, WM_CLOSE, 6, 0);
+  });
+  EXPECT_EQ(w.ShowModal(), 6u);
+  poster.join();
+}
+
+TEST_F(SdlTest, RealPngAndBmpBytesDecodeAndDamagedOnesDoNot) {
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 30, 12, 32, SDL_PIXELFORMAT_ARGB8888);
+  SDL_FillRect(s, nullptr, 0xFF336699);
+  const std::string png = ::testing::TempDir() + "skinui_decode.png";
+  const std::string bmp = ::testing::TempDir() + "skinui_decode.bmp";
+  ASSERT_EQ(IMG_SavePNG(s, png.c_str()), 0);
+  ASSERT_EQ(SDL_SaveBMP(s, bmp.c_str()), 0);
+  SDL_FreeSurface(s);
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadFile(png, &bytes));
+  auto image = backend_->DecodeImage(bytes);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->width(), 30);
+  EXPECT_EQ(backend_->DecodeImage(bytes.substr(0, bytes.size() / 3)), nullptr);
+  EXPECT_EQ(backend_->DecodeImage(""), nullptr);
+  ASSERT_TRUE(platform::ReadFile(bmp, &bytes));
+  ASSERT_NE(backend_->DecodeImage(bytes), nullptr);
+  EXPECT_EQ(backend_->DecodeImage(bytes)->height(), 12);
+}
+
+}  // namespace
+}  // namespace skinui

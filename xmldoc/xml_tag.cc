@@ -1,5 +1,7 @@
 #include "xmldoc/xml_tag.h"
 
+#include <cstring>
+
 #include "xmldoc/xml_node.h"
 
 namespace xmldoc {
@@ -10,14 +12,22 @@ bool IsBlank(char c) {
 }
 
 // Finds the '>' that closes a tag begun at `from`, skipping double-quoted text. npos if none.
+// Searches with memchr: the text between tags is most of a document.
 size_t FindTagClose(std::string_view text, size_t from) {
-  bool quoted = false;
-  for (size_t i = from; i < text.size(); ++i) {
-    if (text[i] == '"') {
-      quoted = !quoted;
-    } else if (text[i] == '>' && !quoted) {
-      return i;
-    }
+  const char* const data = text.data();
+  const char* const end = data + text.size();
+  const char* p = data + from;
+  while (p < end) {
+    const auto* close = static_cast<const char*>(std::memchr(p, '>', end - p));
+    if (close == nullptr)
+      return std::string_view::npos;
+    const auto* quote = static_cast<const char*>(std::memchr(p, '"', close - p));
+    if (quote == nullptr)
+      return close - data;
+    const auto* unquote = static_cast<const char*>(std::memchr(quote + 1, '"', end - quote - 1));
+    if (unquote == nullptr)
+      return std::string_view::npos;
+    p = unquote + 1;
   }
   return std::string_view::npos;
 }

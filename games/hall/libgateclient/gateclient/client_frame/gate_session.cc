@@ -61,6 +61,7 @@ std::unique_ptr<qv::CmdLoginReq> GateSession::OnHelloRsp(const qv::gate::HelloRs
 bool GateSession::StoreLoginRsp(const qv::CmdLoginRsp& reply) {
   std::lock_guard<std::mutex> lock(mu_);
   login_reply_.CopyFrom(reply);
+  has_login_reply_ = true;
   login_sent_ = false;
   const bool ok = reply.message.login_result() == 0;
   if (ok) {
@@ -128,6 +129,7 @@ std::shared_ptr<const Blowfish> GateSession::cipher() const {
 std::unique_ptr<qv::CmdLoginRsp> GateSession::CopyLoginReply() const {
   auto copy = std::make_unique<qv::CmdLoginRsp>();
   std::lock_guard<std::mutex> lock(mu_);
+  if (!has_login_reply_) return nullptr;
   copy->CopyFrom(login_reply_);
   return copy;
 }

@@ -72,7 +72,8 @@ class GateSession {
   std::vector<std::string> gate_addresses() const;
   // Null until a hello reply carried a key; the schedule stays valid while the caller holds it.
   std::shared_ptr<const Blowfish> cipher() const;
-  // A copy of the last login reply (routing and message), for the main window and game tables.
+  // A copy of the last login reply (routing and message), for the main window and game tables;
+  // null before any arrived.
   std::unique_ptr<qv::CmdLoginRsp> CopyLoginReply() const;
   uint64_t user_id() const;
   qv::types::BaseUserInfo base_info() const;
@@ -98,6 +99,7 @@ class GateSession {
   int32_t state_ = kNoConnection;
   bool login_wanted_ = false;
   bool login_sent_ = false;  // a login went out since the last hello reply
+  bool has_login_reply_ = false;
 };
 
 }  // namespace qvc

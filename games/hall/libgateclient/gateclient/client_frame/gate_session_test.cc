@@ -109,6 +109,7 @@ TEST_F(GateSessionTest, LoginStartedWhileTheHelloReplyArrivesGoesOutOnce) {
 }
 
 TEST_F(GateSessionTest, UnparsableUserRecordIsClearedNotHalfFilled) {
+  EXPECT_EQ(session_.CopyLoginReply(), nullptr) << "no login reply yet";
   qv::types::BaseUserInfo base;
   base.set_user_id(4242);
   base.set_nick_name("Alice");

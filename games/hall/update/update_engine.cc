@@ -312,6 +312,7 @@ int UpdateRun::DownloadFiles(const std::vector<Download>& downloads, int64_t tot
       mode = Mode::kFtp;
     }
     completed += entry.size;
+    // A record that cannot be written only means refetching after an interruption.
     WriteResumeRecord(fs_, options_.work_folder, {total, list_time, completed, entry.path});
   }
   return kUpdateReady;

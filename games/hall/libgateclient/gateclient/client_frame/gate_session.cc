@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "gateclient/client_frame/login_digest.h"
+#include "gateclient/command/payload_key.h"
 
 namespace qvc {
 
@@ -42,8 +43,7 @@ std::unique_ptr<qv::CmdLoginReq> GateSession::OnHelloRsp(const qv::gate::HelloRs
   std::lock_guard<std::mutex> lock(mu_);
   const uint32_t flags = reply.rsp_flag();
   if (flags & qv::gate::HelloRsp::EncryptInfo) {
-    key_material_ = reply.encrypt_key();
-    key_material_.append(kKeySuffix);
+    key_material_ = qv::PayloadKeyMaterial(reply.encrypt_key());
     auto cipher = std::make_shared<Blowfish>();
     cipher->SetKey(reinterpret_cast<const uint8_t*>(key_material_.data()), key_material_.size());
     cipher_ = std::move(cipher);

@@ -31,9 +31,6 @@ class GateSession {
   };
   static constexpr uint32_t kGameKind = 502;
   static constexpr std::string_view kInitialPasswordDigest = "5f0c9e2a7b1d48c3a6e0f97b2d4c8a61";
-  // Appended to the hello reply's key before the cipher is keyed; shared with the gate service.
-  static constexpr std::string_view kKeySuffix = "Tv#8hAll";
-  static_assert(kKeySuffix.size() == 8);
   // Routing of the login request.
   static constexpr uint32_t kLoginAppType = 7;
   static constexpr uint32_t kLoginAppId = 2;

@@ -13,7 +13,8 @@ bool IsBlank(char c) {
 
 std::unique_ptr<CXmlNode> XmlParser::ParseDocument(XmlStatus* status) {
   failure_ = kXmlParsed;
-  std::unique_ptr<CXmlNode> root = ParseRange(0, text_.size(), nullptr, 1);
+  size_t position = 0;
+  std::unique_ptr<CXmlNode> root = ParseRange(&position, nullptr, 1);
   if (failure_ != kXmlParsed)
     *status = failure_;
   return root;
@@ -39,62 +40,38 @@ bool XmlParser::AddTextPiece(size_t begin, size_t end, CXmlNode* parent, bool co
   return true;
 }
 
-size_t XmlParser::FindElementEnd(size_t after_start, size_t end, int levels_left,
-                                 XmlStatus* failure) const {
-  const std::string_view range = text_.substr(0, end);
-  int depth = 1;
-  size_t pos = after_start;
-  XmlToken token;
-  for (;;) {
-    const size_t lt = range.find('<', pos);
-    if (lt == std::string_view::npos || !ReadToken(range, lt, &token)) {
-      *failure = kXmlUnclosedElement;
-      return std::string_view::npos;
-    }
-    const bool opens =
-        token.kind == XmlConstruct::kStartTag || token.kind == XmlConstruct::kEmptyTag;
-    if (opens && depth >= levels_left) {
-      *failure = kXmlTooDeep;
-      return std::string_view::npos;
-    }
-    if (token.kind == XmlConstruct::kStartTag) {
-      ++depth;
-    } else if (token.kind == XmlConstruct::kEndTag && --depth == 0) {
-      return lt;
-    }
-    pos = token.end;
-  }
-}
-
-std::unique_ptr<CXmlNode> XmlParser::ParseRange(size_t begin, size_t end, CXmlNode* parent,
-                                                int depth) {
+std::unique_ptr<CXmlNode> XmlParser::ParseRange(size_t* position, CXmlNode* parent, int depth) {
   // At document level the elements have no parent to hold them: keep the candidates for the root.
   std::unique_ptr<CXmlNode> last_closed;
   std::unique_ptr<CXmlNode> first_empty;
   bool seen_element = false;
   bool text_last = false;  // the last item stored in this range is a text piece
-  const std::string_view range = text_.substr(0, end);
-  size_t pos = begin;
+  size_t pos = *position;
   XmlToken token;
   while (failure_ == kXmlParsed) {
-    const size_t lt = range.find('<', pos);
-    if (AddTextPiece(pos, lt == std::string_view::npos ? end : lt, parent, text_last)) {
+    const size_t lt = text_.find('<', pos);
+    if (AddTextPiece(pos, lt == std::string_view::npos ? text_.size() : lt, parent, text_last)) {
       text_last = true;
     }
-    if (lt == std::string_view::npos)
+    if (lt == std::string_view::npos) {
+      if (parent)
+        Fail(kXmlUnclosedElement);  // the text ended inside the element
       break;
-    if (!ReadToken(range, lt, &token)) {
+    }
+    if (!ReadToken(text_, lt, &token)) {
       Fail(kXmlUnclosedElement);
       break;
     }
+    pos = token.end;
     if (token.kind != XmlConstruct::kMarkup && token.kind != XmlConstruct::kEndTag) {
       text_last = false;
     }
     switch (token.kind) {
       case XmlConstruct::kCData:
-        if (parent)
+        if (parent) {
           parent->cdata_.push_back(CXmlText{parent, std::string(token.inner),
                                             static_cast<uint32_t>(parent->ChildCount())});
+        }
         break;
       case XmlConstruct::kComment:
       case XmlConstruct::kInstruction:
@@ -108,8 +85,14 @@ std::unique_ptr<CXmlNode> XmlParser::ParseRange(size_t begin, size_t end, CXmlNo
         }
         break;
       case XmlConstruct::kMarkup:
+        break;
       case XmlConstruct::kEndTag:
-        // A stray end tag: the element it would close was handled with its start tag.
+        // End tags are counted, not matched by name: any one closes the element being read. At
+        // document level there is none to close.
+        if (parent) {
+          *position = pos;
+          return nullptr;
+        }
         break;
       case XmlConstruct::kEmptyTag: {
         seen_element = true;
@@ -131,26 +114,22 @@ std::unique_ptr<CXmlNode> XmlParser::ParseRange(size_t begin, size_t end, CXmlNo
           Fail(kXmlTooDeep);
           break;
         }
-        XmlStatus failure = kXmlParsed;
-        const size_t end_tag = FindElementEnd(token.end, end, kXmlMaxDepth - depth + 1, &failure);
-        if (end_tag == std::string_view::npos) {
-          Fail(failure);
-          break;
-        }
         auto node = std::make_unique<CXmlNode>(parent, text_.substr(lt, token.end - lt));
-        ParseRange(token.end, end_tag, node.get(), depth + 1);
+        ParseRange(&pos, node.get(), depth + 1);
+        // An element that fails inside takes its whole top-level element with it: at document
+        // level `node` is dropped, and below it the tree it belongs to is dropped in turn.
+        if (failure_ != kXmlParsed)
+          break;
         if (parent) {
           parent->AddChild(std::move(node));
         } else {
           last_closed = std::move(node);
         }
-        // Continue at the end tag, which the next round reads as such.
-        token.end = end_tag;
         break;
       }
     }
-    pos = token.end;
   }
+  *position = pos;
   return last_closed ? std::move(last_closed) : std::move(first_empty);
 }
 

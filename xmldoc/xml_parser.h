@@ -23,14 +23,12 @@ class XmlParser {
   std::unique_ptr<CXmlNode> ParseDocument(XmlStatus* status);
 
  private:
-  // Parses text_[begin, end) into `parent`'s content, or at document level when `parent` is null
-  // (then the root is returned). `depth` is the nesting level of the elements found in the range.
-  std::unique_ptr<CXmlNode> ParseRange(size_t begin, size_t end, CXmlNode* parent, int depth);
-  // Index of the '<' of the end tag that closes the element whose start tag ends at `after_start`,
-  // npos when it has none before `end` (*failure kXmlUnclosedElement) or when elements inside it
-  // nest more than `levels_left` deep (*failure kXmlTooDeep; found early, so a hostile document
-  // costs one scan).
-  size_t FindElementEnd(size_t after_start, size_t end, int levels_left, XmlStatus* failure) const;
+  // Parses from *position: into `parent`'s content up to and including the end tag that closes
+  // it, or at document level (`parent` null) to the end of the text, returning the root. `depth`
+  // is the nesting level of the elements found. *position ends after what was read. On a failure
+  // (an unterminated construct, the text ending inside `parent`, nesting past kXmlMaxDepth) the
+  // parse stops and the top-level element being read is dropped.
+  std::unique_ptr<CXmlNode> ParseRange(size_t* position, CXmlNode* parent, int depth);
   // Adds the trimmed text of [begin, end) to `parent`, joined to the previous piece when
   // `continues`. False when there is nothing to add.
   bool AddTextPiece(size_t begin, size_t end, CXmlNode* parent, bool continues);

@@ -120,10 +120,14 @@ bool PlanManager::CreateTable(qv::CMD_base& command, uint64_t key) {
 }
 
 void PlanManager::AddTable(std::shared_ptr<PlanTable> table) {
+  std::shared_ptr<PlanTable> replaced;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    tables_[table->key()] = table;
+    std::shared_ptr<PlanTable>& slot = tables_[table->key()];
+    replaced = std::exchange(slot, table);
   }
+  if (replaced)
+    replaced->Close();  // destroyed outside the lock, where its watch thread is joined
   if (std::unique_ptr<qv::CMD_base> login = host().StoredLoginReply())
     table->SendToGame(*login);
   const uint32_t plan_id = static_cast<uint32_t>(table->key());

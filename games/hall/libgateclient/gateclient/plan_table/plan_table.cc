@@ -36,7 +36,14 @@ std::array<unsigned char, kIpcRoutingBytes> RoutingBytes(const RoutingHeader& ro
 }  // namespace
 
 PlanTable::PlanTable(const PlanTableEnv& env) : env_(env) {
-  ipc_ = env_.make_channel ? env_.make_channel() : std::make_unique<WinIpcImpl>();
+  if (env_.make_channel) {
+    ipc_ = env_.make_channel();
+  } else {
+    auto channel = std::make_unique<WinIpcImpl>();
+    // Messages the channel has to drop (too long, corrupt) are logged with the gate client's.
+    channel->SetLog([](int level, const std::string& text) { GC_LOG(level) << text; });
+    ipc_ = std::move(channel);
+  }
 }
 
 PlanTable::~PlanTable() {
@@ -51,6 +58,9 @@ PlanTable::~PlanTable() {
 }
 
 bool PlanTable::StartGame(qv::CMD_base& command, uint32_t key_low, uint32_t key_high) {
+  if (started_)
+    return false;  // one game per table
+  started_ = true;
   key_ = static_cast<uint64_t>(key_low) | (static_cast<uint64_t>(key_high) << 32);
   const uint32_t hall_pid = static_cast<uint32_t>(env_.launcher->CurrentPid());
   if (!ipc_->Open(hall_pid, key_, this, false))

@@ -52,7 +52,7 @@ class PlanTable : public IWinIpcCallback {
 
   // Opens the channel for the key, launches the game and starts watching it. False when the
   // channel cannot be opened or the game cannot be started (then nothing runs but the open
-  // channel, which the destructor closes). Called once.
+  // channel, which the destructor closes). Called once; a second call returns false.
   bool StartGame(qv::CMD_base& command, uint32_t key_low, uint32_t key_high);
 
   // Frames `command` for the game and queues it on the channel.
@@ -89,6 +89,7 @@ class PlanTable : public IWinIpcCallback {
   PlanTableEnv env_;
   std::unique_ptr<IWinIpc> ipc_;
   std::atomic<bool> active_{false};
+  bool started_ = false;  // StartGame was called
   uint64_t key_ = 0;
   LaunchValues values_;
   std::string command_line_;

@@ -45,6 +45,10 @@ TEST(PlanTableTest, StartGameOpensTheChannelThenLaunchesWithTheParameters) {
             "resfolder:rz");
   EXPECT_EQ(table.launch_values().match_id, 7u);
   EXPECT_EQ(table.launch_values().routing, start.routing);
+
+  EXPECT_FALSE(table.StartGame(start, 34, 0));  // one game per table
+  EXPECT_EQ(fx.launcher.launch_count(), 1u);
+  EXPECT_EQ(table.key(), 33u);
 }
 
 TEST(PlanTableTest, KeyHighWordAndAbsoluteExecutable) {

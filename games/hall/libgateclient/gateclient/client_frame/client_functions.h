@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "gateclient/client_frame/gate_link.h"
+#include "gateclient/client_frame/gate_send_path.h"
 #include "gateclient/client_frame/gate_session.h"
 #include "gateclient/command/typed_commands.h"
 #include "gateclient/publisher/publisher.h"
@@ -22,7 +22,7 @@ class GateRequests {
   static constexpr uint32_t kMatchAppType = 13;
 
   // All three must outlive the requests.
-  GateRequests(GateSession& session, GateLink& link, Publisher& publisher)
+  GateRequests(GateSession& session, GateSendPath& link, Publisher& publisher)
       : session_(session), link_(link), publisher_(publisher) {}
 
   // HelloReq with only ad_id = 0, unwrapped. Job thread, on a new connection.
@@ -50,7 +50,7 @@ class GateRequests {
   void WrapAndSend(qv::CMD_base& command);
 
   GateSession& session_;
-  GateLink& link_;
+  GateSendPath& link_;
   Publisher& publisher_;
 };
 

@@ -17,7 +17,7 @@ void Trace(const std::string& text) { PostTraceText(text.c_str()); }
 
 }  // namespace
 
-GateDispatch::GateDispatch(GateSession& session, GateLink& link, Publisher& publisher,
+GateDispatch::GateDispatch(GateSession& session, GateSendPath& link, Publisher& publisher,
                            GateRequests& requests)
     : session_(session),
       link_(link),

@@ -14,7 +14,7 @@
 
 #include "gateclient/client_frame/client_functions.h"
 #include "gateclient/client_frame/dispatch_sinks.h"
-#include "gateclient/client_frame/gate_link.h"
+#include "gateclient/client_frame/gate_send_path.h"
 #include "gateclient/client_frame/gate_session.h"
 #include "gateclient/command/factories.h"
 #include "gateclient/command/typed_commands.h"
@@ -33,7 +33,7 @@ using CommandRef = std::unique_ptr<Command, CommandReleaseDeleter>;
 class GateDispatch : public CommandIgnorer {
  public:
   // All four must outlive the dispatch.
-  GateDispatch(GateSession& session, GateLink& link, Publisher& publisher,
+  GateDispatch(GateSession& session, GateSendPath& link, Publisher& publisher,
                GateRequests& requests);
   ~GateDispatch();
   GateDispatch(const GateDispatch&) = delete;
@@ -76,7 +76,7 @@ class GateDispatch : public CommandIgnorer {
   void DispatchPacked(const qv::CmdPackedMessage& packed);
 
   GateSession& session_;
-  GateLink& link_;
+  GateSendPath& link_;
   Publisher& publisher_;
   GateRequests& requests_;
   PlanManagerSink* plan_manager_ = nullptr;

@@ -6,9 +6,9 @@
 
 namespace qvc {
 
-class GateLink {
+class GateSendPath {
  public:
-  virtual ~GateLink() = default;
+  virtual ~GateSendPath() = default;
   // Encodes and sends a gate command (kind 12) at once; nothing while the gate is not connected.
   // Entered from the job, window and catalogue threads.
   virtual void SendToGate(qv::CMD_base& command) = 0;

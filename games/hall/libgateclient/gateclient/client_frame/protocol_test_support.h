@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "gateclient/client_frame/gate_link.h"
+#include "gateclient/client_frame/gate_send_path.h"
 #include "gateclient/client_frame/net_result.h"
 #include "gateclient/command/typed_commands.h"
 #include "gateclient/log/log_sink_list.h"
@@ -19,7 +19,7 @@ struct SentCommand {
   std::string body;  // the serialized message
 };
 
-class RecordingLink : public GateLink {
+class RecordingLink : public GateSendPath {
  public:
   void SendToGate(qv::CMD_base& command) override {
     SentCommand sent{command.kind, command.subid, command.routing, {}};

@@ -1,0 +1,311 @@
+#include "testing/gate/hall_services.h"
+
+#include "client/client.pb.h"
+#include "client/hallclient.pb.h"
+#include "client/matchclient.pb.h"
+#include "gate/gate.pb.h"
+#include "interface/command_ids.h"
+#include "types/types.pb.h"
+
+namespace testgate {
+namespace {
+
+namespace hc = qv::hallclient;
+constexpr uint16_t kClient = qv::cmd::kKindClient;
+constexpr uint16_t kMatch = qv::cmd::kKindMatchClient;
+constexpr uint16_t kHall = qv::cmd::kKindHallClient;
+constexpr uint16_t kGate = qv::cmd::kKindGate;
+constexpr uint16_t kTransfer = 3;
+constexpr uint16_t kAuthInfo = 5;
+
+template <typename Message>
+bool Parse(const std::string& data, Message* message) {
+  return message->ParseFromString(data);
+}
+
+}  // namespace
+
+void SendTransferOn(GateConnection& connection, uint32_t kind, uint32_t subid,
+                    const std::string& data, uint32_t apptype, uint32_t appid, uint64_t session) {
+  qv::gate::TransferDataReq transfer;
+  transfer.set_att_apptype(apptype);
+  transfer.set_att_appid(appid);
+  transfer.set_data_cmd_kind(kind);
+  transfer.set_data_cmd_subid(subid);
+  transfer.set_data(data);
+  transfer.set_att_sessionid(session);
+  connection.SendFrame(kGate, kTransfer, transfer.SerializeAsString());
+}
+
+HallServices::HallServices(LocalGate& gate) : gate_(gate) {
+  InstallLogin();
+  InstallCatalogue();
+  InstallMatch();
+}
+
+void HallServices::SetLoginResult(int result) {
+  std::lock_guard<std::mutex> lock(mu_);
+  login_result_ = result;
+}
+void HallServices::SetUserId(uint64_t user_id) {
+  std::lock_guard<std::mutex> lock(mu_);
+  user_id_ = user_id;
+}
+void HallServices::SetAuthInfoOnLogin(bool send) {
+  std::lock_guard<std::mutex> lock(mu_);
+  auth_on_login_ = send;
+}
+void HallServices::SetCatalogue(std::vector<ScriptedGroup> groups) {
+  std::lock_guard<std::mutex> lock(mu_);
+  groups_ = std::move(groups);
+}
+void HallServices::SetCatalogueVersion(uint32_t version) {
+  std::lock_guard<std::mutex> lock(mu_);
+  version_ = version;
+}
+void HallServices::SetPlanReplyVersion(uint32_t version) {
+  std::lock_guard<std::mutex> lock(mu_);
+  plan_reply_version_ = version;
+}
+void HallServices::SetMatchDetail(uint32_t plan_id, uint32_t match_app_id) {
+  std::lock_guard<std::mutex> lock(mu_);
+  details_[plan_id] = match_app_id;
+}
+void HallServices::SetJoinResult(int result, std::string info) {
+  std::lock_guard<std::mutex> lock(mu_);
+  join_result_ = result;
+  join_info_ = std::move(info);
+}
+
+void HallServices::InstallLogin() {
+  gate_.OnTransfer(kClient, 1, [this](GateConnection& c, const ReceivedFrame&,
+                                      const std::string& data) {
+    qv::client::LoginReq request;
+    if (!request.ParseFromString(data)) return;
+    qv::client::LoginRsp reply;
+    bool auth = false;
+    uint64_t user_id = 0;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      logins_.push_back({request.login_account(), request.login_password(), request.logon_token()});
+      reply.set_login_result(static_cast<qv::client::LoginRsp::Result>(login_result_));
+      if (login_result_ == 0) {
+        user_id = user_id_;
+        reply.set_user_id(user_id);
+        qv::types::BaseUserInfo base;
+        base.set_user_id(user_id);
+        base.set_nick_name(request.login_account());
+        reply.set_base_info_buff(base.SerializeAsString());
+        auth = auth_on_login_;
+      } else {
+        reply.set_login_info("refused");
+      }
+    }
+    SendTransferOn(c, kClient, 2, reply.SerializeAsString(), kLoginAppType, 2);
+    if (auth) {
+      qv::gate::AuthInfo info;
+      info.set_user_id(user_id);
+      c.SendFrame(kGate, kAuthInfo, info.SerializeAsString());
+    }
+  });
+}
+
+void HallServices::InstallCatalogue() {
+  gate_.OnTransfer(kHall, hc::IDAllGroupReq, [this](GateConnection& c, const ReceivedFrame&,
+                                                    const std::string& data) {
+    hc::AllGroupReq request;
+    if (!Parse(data, &request)) return;
+    hc::AllGroupRsp reply;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      group_requests_.push_back(request.ver_code());
+      reply.set_ver_code(version_);
+      for (const ScriptedGroup& g : groups_) {
+        hc::groupItem* item = reply.add_items();
+        item->set_group_id(g.group_id);
+        item->set_group_order(g.order);
+        item->set_show_name("group " + std::to_string(g.group_id));
+      }
+    }
+    SendTransferOn(c, kHall, hc::IDAllGroupRsp, reply.SerializeAsString(), kCatalogueAppType, 2);
+  });
+  gate_.OnTransfer(kHall, hc::IDAllListReq, [this](GateConnection& c, const ReceivedFrame&,
+                                                   const std::string& data) {
+    hc::AllListReq request;
+    if (!Parse(data, &request)) return;
+    hc::AllListRsp reply;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      reply.set_ver_code(version_);
+      reply.set_group_id(request.group_id());
+      for (const ScriptedGroup& g : groups_) {
+        if (g.group_id != request.group_id()) continue;
+        for (const ScriptedList& l : g.lists) {
+          hc::listItem* item = reply.add_items();
+          item->set_list_id(l.list_id);
+          item->set_list_order(l.order);
+        }
+      }
+    }
+    SendTransferOn(c, kHall, hc::IDAllListRsp, reply.SerializeAsString(), kCatalogueAppType, 2);
+  });
+  gate_.OnTransfer(kHall, hc::IDAllPlanReq, [this](GateConnection& c, const ReceivedFrame&,
+                                                   const std::string& data) {
+    hc::AllPlanReq request;
+    if (!Parse(data, &request)) return;
+    hc::AllPlanRsp reply;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      reply.set_ver_code(plan_reply_version_ != 0 ? plan_reply_version_ : version_);
+      reply.set_group_id(request.group_id());
+      reply.set_list_id(request.list_id());
+      for (const ScriptedGroup& g : groups_) {
+        if (g.group_id != request.group_id()) continue;
+        for (const ScriptedList& l : g.lists) {
+          if (l.list_id != request.list_id()) continue;
+          for (const ScriptedPlan& p : l.plans) {
+            hc::PlanSimpleInfo info;
+            info.set_plan_id(p.plan_id);
+            info.set_plan_type(p.plan_type);
+            info.set_show_name("plan " + std::to_string(p.plan_id));
+            reply.add_simple_infos(info.SerializeAsString());
+            reply.add_plan_orders(p.order);
+            reply.add_plan_show_nums(0);
+            reply.add_plan_ids(p.plan_id);
+          }
+        }
+      }
+    }
+    SendTransferOn(c, kHall, hc::IDAllPlanRsp, reply.SerializeAsString(), kCatalogueAppType, 2);
+  });
+  // Start points of every plan asked for: one sign-up point each, 6 seats, plan id mod 6 taken.
+  gate_.OnTransfer(kHall, hc::IDDisplayPlanUpdateReq, [this](GateConnection& c,
+                                                             const ReceivedFrame&,
+                                                             const std::string& data) {
+    hc::DisplayPlanUpdateReq request;
+    if (!Parse(data, &request)) return;
+    uint32_t version;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      version = version_;
+    }
+    for (uint32_t plan_id : request.array_plan_id()) {
+      hc::PlanAllStartPoint reply;
+      reply.set_group_id(request.group_id());
+      reply.set_plan_id(plan_id);
+      reply.set_ver_code(version);
+      hc::startPointItem point;
+      point.set_plan_id(plan_id);
+      point.set_match_id(plan_id * 100ull);
+      point.set_start_flag(hc::startPointItem::SIGNUP_ALLOW);
+      point.set_player_count(6);
+      point.set_current_sign(plan_id % 6);
+      reply.add_start_points(point.SerializeAsString());
+      SendTransferOn(c, kHall, hc::IDPlanAllStartPoint, reply.SerializeAsString(), 5, 2);
+    }
+  });
+  gate_.OnTransfer(kHall, hc::IDMyMatchDataReq,
+                   [](GateConnection& c, const ReceivedFrame&, const std::string&) {
+                     SendTransferOn(c, kHall, hc::IDMyMatchDataRsp, "", kCatalogueAppType, 2);
+                   });
+  gate_.OnTransfer(kHall, hc::IDGetMatchDetailReq, [this](GateConnection& c,
+                                                          const ReceivedFrame&,
+                                                          const std::string& data) {
+    hc::GetMatchDetailReq request;
+    if (!Parse(data, &request)) return;
+    std::string reply;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      detail_requests_.push_back(request.plan_id());
+      reply = DetailBytes(request.plan_id());
+    }
+    SendTransferOn(c, kHall, hc::IDGetMatchDetailRsp, reply, 5, 2);
+  });
+}
+
+std::string HallServices::DetailBytes(uint32_t plan_id) const {
+  hc::GetMatchDetailRsp reply;
+  reply.set_plan_id(plan_id);
+  auto found = details_.find(plan_id);
+  if (found != details_.end()) {
+    hc::TitleMatchItem item;
+    item.set_plan_id(plan_id);
+    item.set_app_id(found->second);
+    reply.set_detail_titlematch(item.SerializeAsString());
+    reply.set_app_id(found->second);
+  }
+  return reply.SerializeAsString();
+}
+
+void HallServices::InstallMatch() {
+  gate_.OnTransfer(kMatch, 3, [this](GateConnection& c, const ReceivedFrame& frame,
+                                     const std::string& data) {
+    qv::matchclient::JoinReq request;
+    if (!request.ParseFromString(data)) return;
+    qv::gate::TransferDataReq transfer;
+    transfer.ParseFromString(frame.payload);
+    qv::matchclient::JoinRsp reply;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      joins_.emplace_back(transfer.att_appid(), request.is_quit());
+      reply.set_join_result(static_cast<qv::matchclient::JoinRsp::Result>(join_result_));
+      if (!join_info_.empty()) reply.set_result_info(join_info_);
+    }
+    reply.set_is_quit(request.is_quit());
+    SendTransferOn(c, kMatch, 4, reply.SerializeAsString(), kMatchAppType, transfer.att_appid());
+  });
+}
+
+void HallServices::SendAuthInfo(int connection, uint64_t user_id) {
+  qv::gate::AuthInfo info;
+  info.set_user_id(user_id);
+  gate_.SendFrame(connection, kGate, kAuthInfo, info.SerializeAsString());
+}
+
+void HallServices::SendAnotherLogin(int connection) {
+  qv::client::LogoutRsp logout;
+  logout.set_logout_reason(qv::client::LogoutRsp::AnotherLogin);
+  gate_.SendTransfer(connection, kClient, 4, logout.SerializeAsString(), kLoginAppType, 2);
+}
+
+void HallServices::SendPacked(int connection, const std::vector<PackedEntry>& entries,
+                              uint64_t session, uint32_t apptype, uint32_t appid) {
+  qv::client::PackedMessage pack;
+  pack.set_att_sessionid(session);
+  pack.set_my_apptype(apptype);
+  pack.set_my_appid(appid);
+  for (const PackedEntry& e : entries) {
+    pack.add_cmd_kind(e.kind);
+    pack.add_cmd_subid(e.subid);
+    pack.add_cmd_data(e.data);
+  }
+  gate_.SendTransfer(connection, kClient, 12, pack.SerializeAsString(), apptype, appid);
+}
+
+void HallServices::SendMatchDetail(int connection, uint32_t plan_id) {
+  std::string bytes;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    bytes = DetailBytes(plan_id);
+  }
+  gate_.SendTransfer(connection, kHall, hc::IDGetMatchDetailRsp, bytes, 5, 2);
+}
+
+std::vector<HallServices::LoginSeen> HallServices::logins() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return logins_;
+}
+std::vector<std::pair<uint32_t, bool>> HallServices::joins() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return joins_;
+}
+std::vector<uint32_t> HallServices::detail_requests() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return detail_requests_;
+}
+std::vector<uint32_t> HallServices::group_requests() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return group_requests_;
+}
+
+}  // namespace testgate

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "skinui/dialog_builder.h"
+#include "skinui/message_queue.h"
 #include "skinui/paint_manager.h"
 #include "skinui/window_wnd.h"
 

@@ -1,12 +1,11 @@
 // Run with SDL_VIDEODRIVER=offscreen when there is no display (set here unless the run chose).
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "skinui/control.h"
 #include "skinui/list.h"
@@ -36,8 +35,12 @@ std::string MainSkin() {
   s += "</VerticalLayout><List name=\"plan_list\">";
   for (int i = 0; i < kRows; ++i) {
     s += "<ListContainerElement height=\"32\" name=\"plan_list_item\">"
-         "<Label name=\"title\" text=\"每日积分赛 第" + std::to_string(i) + "场\"/>"
-         "<Label name=\"count\" width=\"80\" text=\"" + std::to_string(i % 97) + "人报名\"/>"
+         "<Label name=\"title\" text=\"每日积分赛 第" +
+         std::to_string(i) +
+         "场\"/>"
+         "<Label name=\"count\" width=\"80\" text=\"" +
+         std::to_string(i % 97) +
+         "人报名\"/>"
          "<Label name=\"cond\" width=\"90\" text=\"满64人开赛\"/>"
          "<Button name=\"bt_signup\" width=\"70\" text=\"立即报名\" bkcolor=\"#FF5BA85B\"/>"
          "</ListContainerElement>";
@@ -112,8 +115,8 @@ void BM_RawSdlRepaintBaseline(benchmark::State& state) {
   const int visible = (kHeight - 60) / kRowHeight + 1;
   std::vector<SDL_Texture*> texts;
   for (int i = 0; i < visible * 4 + 12; ++i) {
-    SDL_Surface* t = TTF_RenderUTF8_Blended(font, ("每日积分赛 第" + std::to_string(i) + "场").c_str(),
-                                            SDL_Color{0, 0, 0, 255});
+    SDL_Surface* t = TTF_RenderUTF8_Blended(
+        font, ("每日积分赛 第" + std::to_string(i) + "场").c_str(), SDL_Color{0, 0, 0, 255});
     texts.push_back(SDL_CreateTextureFromSurface(r, t));
     SDL_FreeSurface(t);
   }
@@ -134,7 +137,8 @@ void BM_RawSdlRepaintBaseline(benchmark::State& state) {
     }
     SDL_RenderPresent(r);
   }
-  for (SDL_Texture* t : texts) SDL_DestroyTexture(t);
+  for (SDL_Texture* t : texts)
+    SDL_DestroyTexture(t);
   TTF_CloseFont(font);
   SDL_DestroyRenderer(r);
   SDL_FreeSurface(surface);

@@ -1,26 +1,31 @@
 #include "skinui/attribute_parse.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <charconv>
-#include <strings.h>
 
 namespace skinui {
 namespace {
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+    s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+    s.remove_suffix(1);
   return s;
 }
 
 // Reads up to four comma-separated numbers.
 void ReadNumbers(std::string_view text, LONG* out, int count) {
-  for (int i = 0; i < count; ++i) out[i] = 0;
+  for (int i = 0; i < count; ++i)
+    out[i] = 0;
   int i = 0;
   while (i < count && !text.empty()) {
     const size_t comma = text.find(',');
     out[i++] = ParseInt(text.substr(0, comma));
-    if (comma == std::string_view::npos) break;
+    if (comma == std::string_view::npos)
+      break;
     text.remove_prefix(comma + 1);
   }
 }
@@ -44,11 +49,14 @@ DWORD ParseColour(std::string_view text, DWORD fallback) {
     text.remove_prefix(2);
     hex = true;
   }
-  if (text.empty() || text.size() > 10) return fallback;
+  if (text.empty() || text.size() > 10)
+    return fallback;
   uint32_t v = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, hex ? 16 : 10);
-  if (ec != std::errc() || end != text.data() + text.size()) return fallback;
-  if (hex && text.size() <= 6) v |= 0xFF000000u;
+  if (ec != std::errc() || end != text.data() + text.size())
+    return fallback;
+  if (hex && text.size() <= 6)
+    v |= 0xFF000000u;
   return v;
 }
 
@@ -78,14 +86,15 @@ ImageSpec ParseImageSpec(std::string_view text) {
   // key='value' pairs; an unterminated value ends the text.
   size_t i = 0;
   while (i < text.size()) {
-    while (i < text.size() && (std::isspace(static_cast<unsigned char>(text[i])))) ++i;
+    while (i < text.size() && (std::isspace(static_cast<unsigned char>(text[i]))))
+      ++i;
     const size_t eq = text.find('=', i);
-    if (eq == std::string_view::npos || eq + 1 >= text.size() || text[eq + 1] != '\'') break;
+    if (eq == std::string_view::npos || eq + 1 >= text.size() || text[eq + 1] != '\'')
+      break;
     const std::string_view key = Trim(text.substr(i, eq - i));
     const size_t close = text.find('\'', eq + 2);
-    const std::string_view value =
-        text.substr(eq + 2, close == std::string_view::npos ? std::string_view::npos
-                                                            : close - (eq + 2));
+    const std::string_view value = text.substr(
+        eq + 2, close == std::string_view::npos ? std::string_view::npos : close - (eq + 2));
     if (key == "file") {
       spec.file = std::string(value);
     } else if (key == "source") {
@@ -95,7 +104,8 @@ ImageSpec ParseImageSpec(std::string_view text) {
       spec.has_dest = true;
       spec.dest = ParseRect(value);
     }
-    if (close == std::string_view::npos) break;
+    if (close == std::string_view::npos)
+      break;
     i = close + 1;
   }
   return spec;

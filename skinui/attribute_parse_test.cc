@@ -1,7 +1,8 @@
 #include "skinui/attribute_parse.h"
-#include "skinui/ui_defs.h"
 
 #include <gtest/gtest.h>
+
+#include "skinui/ui_defs.h"
 
 namespace skinui {
 namespace {
@@ -11,11 +12,18 @@ TEST(SkinuiAttributeParse, Colours) {
     const char* text;
     DWORD want;
   } cases[] = {
-      {"#FF102030", 0xFF102030}, {"#102030", 0xFF102030}, {"0x80102030", 0x80102030},
-      {" #ffffff ", 0xFFFFFFFF}, {"16777215", 16777215},  {"#GG0000", 7},
-      {"", 7},                   {"#", 7},                {"#1234567890ab", 7},
+      {"#FF102030", 0xFF102030},
+      {"#102030", 0xFF102030},
+      {"0x80102030", 0x80102030},
+      {" #ffffff ", 0xFFFFFFFF},
+      {"16777215", 16777215},
+      {"#GG0000", 7},
+      {"", 7},
+      {"#", 7},
+      {"#1234567890ab", 7},
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseColour(c.text, 7), c.want) << c.text;
+  for (const Case& c : cases)
+    EXPECT_EQ(ParseColour(c.text, 7), c.want) << c.text;
 }
 
 TEST(SkinuiAttributeParse, RectsSizesAndNumbersTolerateDamage) {

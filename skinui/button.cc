@@ -1,19 +1,25 @@
 #include "skinui/button.h"
 
-#include <algorithm>
 #include <strings.h>
+
+#include <algorithm>
 
 #include "skinui/attribute_parse.h"
 #include "skinui/paint_manager.h"
 
 namespace skinui {
 
-CButtonUI::CButtonUI() { text_style_ = DT_SINGLELINE | DT_VCENTER | DT_CENTER; }
+CButtonUI::CButtonUI() {
+  text_style_ = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+}
 
-const char* CButtonUI::GetClass() const { return "ButtonUI"; }
+const char* CButtonUI::GetClass() const {
+  return "ButtonUI";
+}
 
 void* CButtonUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "Button") == 0) return this;
+  if (strcasecmp(name, "Button") == 0)
+    return this;
   return CLabelUI::GetInterface(name);
 }
 
@@ -50,8 +56,10 @@ void CButtonUI::SetButtonImage(const char* image, int count, bool horizontal) {
 }
 
 bool CButtonUI::Activate() {
-  if (!CControlUI::Activate()) return false;
-  if (manager_ != nullptr) manager_->SendNotify(this, kNotifyClick);
+  if (!CControlUI::Activate())
+    return false;
+  if (manager_ != nullptr)
+    manager_->SendNotify(this, kNotifyClick);
   return true;
 }
 
@@ -77,7 +85,8 @@ void CButtonUI::DoEvent(TEventUI& event) {
         state_ &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
         Invalidate();
         // Last: a handler of the click may remove this button.
-        if (in) Activate();
+        if (in)
+          Activate();
       }
       return;
     case UIEVENT_MOUSEENTER:
@@ -132,16 +141,21 @@ void CButtonUI::SetAttribute(const char* name, const char* value) {
 }
 
 DWORD CButtonUI::CurrentTextColor() const {
-  if (!IsEnabled()) return disabled_text_colour_;
-  if ((state_ & UISTATE_PUSHED) && pushed_text_colour_ != 0) return pushed_text_colour_;
-  if ((state_ & UISTATE_HOT) && hot_text_colour_ != 0) return hot_text_colour_;
+  if (!IsEnabled())
+    return disabled_text_colour_;
+  if ((state_ & UISTATE_PUSHED) && pushed_text_colour_ != 0)
+    return pushed_text_colour_;
+  if ((state_ & UISTATE_HOT) && hot_text_colour_ != 0)
+    return hot_text_colour_;
   return text_colour_;
 }
 
 bool CButtonUI::PaintStripCell(RenderTarget& hdc, int cell) {
-  if (strip_image_.empty() || manager_ == nullptr) return false;
+  if (strip_image_.empty() || manager_ == nullptr)
+    return false;
   Image* image = manager_->GetImage(ParseImageSpec(strip_image_).file);
-  if (image == nullptr) return false;
+  if (image == nullptr)
+    return false;
   cell = std::min(cell, strip_count_ - 1);
   RECT src;
   if (strip_horizontal_) {
@@ -160,37 +174,49 @@ void CButtonUI::PaintStatusImage(RenderTarget& hdc) {
   const std::string* image = &normal_image_;
   if (!IsEnabled()) {
     cell = 3;
-    if (!disabled_image_.empty()) image = &disabled_image_;
+    if (!disabled_image_.empty())
+      image = &disabled_image_;
   } else if (state_ & UISTATE_PUSHED) {
     cell = 2;
-    if (!pushed_image_.empty()) image = &pushed_image_;
+    if (!pushed_image_.empty())
+      image = &pushed_image_;
   } else if (state_ & UISTATE_HOT) {
     cell = 1;
-    if (!hot_image_.empty()) image = &hot_image_;
+    if (!hot_image_.empty())
+      image = &hot_image_;
   }
-  if (!PaintStripCell(hdc, cell) && !image->empty()) DrawImage(hdc, *image, rect_);
+  if (!PaintStripCell(hdc, cell) && !image->empty())
+    DrawImage(hdc, *image, rect_);
   const std::string& fore =
       (state_ & UISTATE_HOT) && !hot_fore_image_.empty() ? hot_fore_image_ : fore_image_;
-  if (!fore.empty()) DrawImage(hdc, fore, rect_);
+  if (!fore.empty())
+    DrawImage(hdc, fore, rect_);
 }
 
 COptionUI::~COptionUI() {
-  if (manager_ != nullptr && !group_.empty()) manager_->RemoveOptionGroup(group_, this);
+  if (manager_ != nullptr && !group_.empty())
+    manager_->RemoveOptionGroup(group_, this);
 }
 
-const char* COptionUI::GetClass() const { return "OptionUI"; }
+const char* COptionUI::GetClass() const {
+  return "OptionUI";
+}
 
 void* COptionUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "Option") == 0) return this;
+  if (strcasecmp(name, "Option") == 0)
+    return this;
   return CButtonUI::GetInterface(name);
 }
 
 void COptionUI::SetGroup(const char* group) {
   const std::string g = group != nullptr ? group : "";
-  if (g == group_) return;
-  if (manager_ != nullptr && !group_.empty()) manager_->RemoveOptionGroup(group_, this);
+  if (g == group_)
+    return;
+  if (manager_ != nullptr && !group_.empty())
+    manager_->RemoveOptionGroup(group_, this);
   group_ = g;
-  if (manager_ != nullptr && !group_.empty()) manager_->AddOptionGroup(group_, this);
+  if (manager_ != nullptr && !group_.empty())
+    manager_->AddOptionGroup(group_, this);
   // Joining a group that already has a selection keeps that one.
   if (selected_ && manager_ != nullptr && !group_.empty()) {
     selected_ = false;
@@ -214,11 +240,13 @@ void COptionUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
 }
 
 void COptionUI::Selected(bool selected, bool trigger_event) {
-  if (selected_ == selected) return;
+  if (selected_ == selected)
+    return;
   selected_ = selected;
   state_ = selected ? state_ | UISTATE_SELECTED : state_ & ~UISTATE_SELECTED;
   Invalidate();
-  if (manager_ == nullptr) return;
+  if (manager_ == nullptr)
+    return;
   if (!group_.empty() && selected) {
     if (const auto* members = manager_->GetOptionGroup(group_)) {
       const std::vector<CControlUI*> copy = *members;
@@ -238,13 +266,15 @@ void COptionUI::Selected(bool selected, bool trigger_event) {
 }
 
 bool COptionUI::Activate() {
-  if (!CControlUI::Activate()) return false;
+  if (!CControlUI::Activate())
+    return false;
   if (group_.empty()) {
     Selected(!selected_);
   } else {
     Selected(true);
   }
-  if (manager_ != nullptr) manager_->SendNotify(this, kNotifyClick);
+  if (manager_ != nullptr)
+    manager_->SendNotify(this, kNotifyClick);
   return true;
 }
 
@@ -271,7 +301,8 @@ void COptionUI::PaintStatusImage(RenderTarget& hdc) {
                                    ? selected_hot_image_
                                    : selected_image_;
     if (!image.empty() && DrawImage(hdc, image, rect_)) {
-      if (!fore_image_.empty()) DrawImage(hdc, fore_image_, rect_);
+      if (!fore_image_.empty())
+        DrawImage(hdc, fore_image_, rect_);
       return;
     }
   }
@@ -279,7 +310,8 @@ void COptionUI::PaintStatusImage(RenderTarget& hdc) {
 }
 
 DWORD COptionUI::CurrentTextColor() const {
-  if (selected_ && selected_text_colour_ != 0 && IsEnabled()) return selected_text_colour_;
+  if (selected_ && selected_text_colour_ != 0 && IsEnabled())
+    return selected_text_colour_;
   return CButtonUI::CurrentTextColor();
 }
 

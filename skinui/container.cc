@@ -1,7 +1,8 @@
 #include "skinui/container.h"
 
-#include <algorithm>
 #include <strings.h>
+
+#include <algorithm>
 
 #include "skinui/attribute_parse.h"
 #include "skinui/paint_manager.h"
@@ -15,7 +16,9 @@ constexpr int kWheelStep = 30;
 constexpr int kScrollBarWidth = 6;
 
 // A size kept within a control's limits; a minimum above the maximum wins.
-LONG ClampSize(LONG v, LONG lo, LONG hi) { return std::max(lo, std::min(v, hi)); }
+LONG ClampSize(LONG v, LONG lo, LONG hi) {
+  return std::max(lo, std::min(v, hi));
+}
 
 struct Slot {
   CControlUI* control;
@@ -25,13 +28,17 @@ struct Slot {
 }  // namespace
 
 CContainerUI::~CContainerUI() {
-  for (CControlUI* c : items_) delete c;
+  for (CControlUI* c : items_)
+    delete c;
 }
 
-const char* CContainerUI::GetClass() const { return "ContainerUI"; }
+const char* CContainerUI::GetClass() const {
+  return "ContainerUI";
+}
 
 void* CContainerUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "Container") == 0) return this;
+  if (strcasecmp(name, "Container") == 0)
+    return this;
   return CControlUI::GetInterface(name);
 }
 
@@ -44,10 +51,13 @@ int CContainerUI::GetItemIndex(CControlUI* control) const {
   return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
 }
 
-bool CContainerUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+bool CContainerUI::Add(CControlUI* control) {
+  return AddAt(control, GetCount());
+}
 
 bool CContainerUI::AddAt(CControlUI* control, int index) {
-  if (control == nullptr) return false;
+  if (control == nullptr)
+    return false;
   index = std::clamp(index, 0, GetCount());
   items_.insert(items_.begin() + index, control);
   control->SetManager(manager_, this);
@@ -62,7 +72,8 @@ bool CContainerUI::Remove(CControlUI* control, bool do_not_destroy) {
 
 bool CContainerUI::RemoveAt(int index, bool do_not_destroy) {
   CControlUI* c = GetItemAt(index);
-  if (c == nullptr) return false;
+  if (c == nullptr)
+    return false;
   items_.erase(items_.begin() + index);
   if (do_not_destroy) {
     c->SetManager(nullptr, nullptr);
@@ -76,7 +87,8 @@ bool CContainerUI::RemoveAt(int index, bool do_not_destroy) {
 void CContainerUI::RemoveAll() {
   std::vector<CControlUI*> old;
   old.swap(items_);
-  for (CControlUI* c : old) delete c;
+  for (CControlUI* c : old)
+    delete c;
   scroll_pos_ = 0;
   NeedUpdate();
 }
@@ -93,7 +105,8 @@ void CContainerUI::SetChildPadding(int padding) {
 
 void CContainerUI::SetScrollPos(int pos) {
   pos = std::clamp(pos, 0, std::max(0, scroll_range_));
-  if (pos == scroll_pos_) return;
+  if (pos == scroll_pos_)
+    return;
   scroll_pos_ = pos;
   SetPos(rect_);
 }
@@ -105,7 +118,8 @@ RECT CContainerUI::InnerRect() const {
 
 void CContainerUI::PlaceFloats(const RECT& inner) {
   for (CControlUI* c : items_) {
-    if (!c->IsVisible() || !c->IsFloat()) continue;
+    if (!c->IsVisible() || !c->IsFloat())
+      continue;
     const POINT o = c->GetFloatOffset();
     const LONG x = inner.left + o.x;
     const LONG y = inner.top + o.y;
@@ -117,7 +131,8 @@ void CContainerUI::SetPos(const RECT& rect) {
   CControlUI::SetPos(rect);
   const RECT inner = InnerRect();
   for (CControlUI* c : items_) {
-    if (!c->IsVisible() || c->IsFloat()) continue;
+    if (!c->IsVisible() || c->IsFloat())
+      continue;
     const RECT& p = c->GetPadding();
     c->SetPos(RECT{inner.left + p.left, inner.top + p.top, inner.right - p.right,
                    inner.bottom - p.bottom});
@@ -127,33 +142,40 @@ void CContainerUI::SetPos(const RECT& rect) {
 
 void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
   CControlUI::SetManager(manager, parent);
-  for (CControlUI* c : items_) c->SetManager(manager, this);
+  for (CControlUI* c : items_)
+    c->SetManager(manager, this);
 }
 
 void CContainerUI::SetInternVisible(bool visible) {
   CControlUI::SetInternVisible(visible);
-  for (CControlUI* c : items_) c->SetInternVisible(IsVisible());
+  for (CControlUI* c : items_)
+    c->SetInternVisible(IsVisible());
 }
 
 void CContainerUI::SetVisible(bool visible) {
   CControlUI::SetVisible(visible);
-  for (CControlUI* c : items_) c->SetInternVisible(IsVisible());
+  for (CControlUI* c : items_)
+    c->SetInternVisible(IsVisible());
 }
 
 CControlUI* CContainerUI::HitTest(POINT pt) {
-  if (!IsVisible() || !PointInRect(rect_, pt)) return nullptr;
+  if (!IsVisible() || !PointInRect(rect_, pt))
+    return nullptr;
   if (mouse_child_enabled_) {
     for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-      if (CControlUI* hit = (*it)->HitTest(pt)) return hit;
+      if (CControlUI* hit = (*it)->HitTest(pt))
+        return hit;
     }
   }
   return mouse_enabled_ ? this : nullptr;
 }
 
 CControlUI* CContainerUI::FindByName(const char* name) {
-  if (CControlUI* self = CControlUI::FindByName(name)) return self;
+  if (CControlUI* self = CControlUI::FindByName(name))
+    return self;
   for (CControlUI* c : items_) {
-    if (CControlUI* found = c->FindByName(name)) return found;
+    if (CControlUI* found = c->FindByName(name))
+      return found;
   }
   return nullptr;
 }
@@ -184,11 +206,13 @@ void CContainerUI::DoEvent(TEventUI& event) {
 
 void CContainerUI::DoPaint(RenderTarget& hdc, const RECT& paint) {
   const RECT area = IntersectRects(paint, rect_);
-  if (RectEmpty(area)) return;
+  if (RectEmpty(area))
+    return;
   CControlUI::DoPaint(hdc, paint);
   hdc.PushClip(area);
   for (CControlUI* c : items_) {
-    if (c->IsVisible() && !RectEmpty(IntersectRects(area, c->GetPos()))) c->DoPaint(hdc, area);
+    if (c->IsVisible() && !RectEmpty(IntersectRects(area, c->GetPos())))
+      c->DoPaint(hdc, area);
   }
   if (scroll_enabled_ && scroll_range_ > 0) {
     const RECT inner = InnerRect();
@@ -200,10 +224,13 @@ void CContainerUI::DoPaint(RenderTarget& hdc, const RECT& paint) {
   hdc.PopClip();
 }
 
-const char* CVerticalLayoutUI::GetClass() const { return "VerticalLayoutUI"; }
+const char* CVerticalLayoutUI::GetClass() const {
+  return "VerticalLayoutUI";
+}
 
 void* CVerticalLayoutUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "VerticalLayout") == 0) return this;
+  if (strcasecmp(name, "VerticalLayout") == 0)
+    return this;
   return CContainerUI::GetInterface(name);
 }
 
@@ -216,7 +243,8 @@ void CVerticalLayoutUI::SetPos(const RECT& rect) {
   LONG fixed_total = 0;
   int stretch = 0;
   for (CControlUI* c : items_) {
-    if (!c->IsVisible() || c->IsFloat()) continue;
+    if (!c->IsVisible() || c->IsFloat())
+      continue;
     const SIZE s = c->EstimateSize(SIZE{avail_w, avail_h});
     const RECT& p = c->GetPadding();
     if (s.cy == 0) {
@@ -227,7 +255,8 @@ void CVerticalLayoutUI::SetPos(const RECT& rect) {
     fixed_total += p.top + p.bottom;
     slots.push_back(Slot{c, s});
   }
-  if (slots.size() > 1) fixed_total += child_padding_ * static_cast<LONG>(slots.size() - 1);
+  if (slots.size() > 1)
+    fixed_total += child_padding_ * static_cast<LONG>(slots.size() - 1);
   // A scrolling layout gives stretch children no extra room: its content is what it is.
   LONG share = 0;
   LONG remainder = 0;
@@ -259,10 +288,13 @@ void CVerticalLayoutUI::SetPos(const RECT& rect) {
   PlaceFloats(inner);
 }
 
-const char* CHorizontalLayoutUI::GetClass() const { return "HorizontalLayoutUI"; }
+const char* CHorizontalLayoutUI::GetClass() const {
+  return "HorizontalLayoutUI";
+}
 
 void* CHorizontalLayoutUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "HorizontalLayout") == 0) return this;
+  if (strcasecmp(name, "HorizontalLayout") == 0)
+    return this;
   return CContainerUI::GetInterface(name);
 }
 
@@ -275,7 +307,8 @@ void CHorizontalLayoutUI::SetPos(const RECT& rect) {
   LONG fixed_total = 0;
   int stretch = 0;
   for (CControlUI* c : items_) {
-    if (!c->IsVisible() || c->IsFloat()) continue;
+    if (!c->IsVisible() || c->IsFloat())
+      continue;
     const SIZE s = c->EstimateSize(SIZE{avail_w, avail_h});
     const RECT& p = c->GetPadding();
     if (s.cx == 0) {
@@ -286,7 +319,8 @@ void CHorizontalLayoutUI::SetPos(const RECT& rect) {
     fixed_total += p.left + p.right;
     slots.push_back(Slot{c, s});
   }
-  if (slots.size() > 1) fixed_total += child_padding_ * static_cast<LONG>(slots.size() - 1);
+  if (slots.size() > 1)
+    fixed_total += child_padding_ * static_cast<LONG>(slots.size() - 1);
   LONG share = 0;
   LONG remainder = 0;
   if (stretch > 0 && avail_w > fixed_total) {

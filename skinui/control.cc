@@ -10,10 +10,13 @@ namespace skinui {
 CControlUI::CControlUI() = default;
 
 CControlUI::~CControlUI() {
-  if (manager_ != nullptr) manager_->ReapControl(this);
+  if (manager_ != nullptr)
+    manager_->ReapControl(this);
 }
 
-const char* CControlUI::GetClass() const { return "ControlUI"; }
+const char* CControlUI::GetClass() const {
+  return "ControlUI";
+}
 
 void* CControlUI::GetInterface(const char* name) {
   return strcasecmp(name, "Control") == 0 ? this : nullptr;
@@ -30,32 +33,39 @@ void CControlUI::SetName(const char* name) {
 
 void CControlUI::SetText(const char* text) {
   const char* t = text != nullptr ? text : "";
-  if (text_ == t) return;
+  if (text_ == t)
+    return;
   text_ = t;
   Invalidate();
 }
 
 void CControlUI::SetVisible(bool visible) {
-  if (visible_ == visible) return;
+  if (visible_ == visible)
+    return;
   const bool was = IsVisible();
   visible_ = visible;
-  if (!IsVisible() && focused_ && manager_ != nullptr) manager_->SetFocus(nullptr);
-  if (was != IsVisible()) NeedParentUpdate();
+  if (!IsVisible() && focused_ && manager_ != nullptr)
+    manager_->SetFocus(nullptr);
+  if (was != IsVisible())
+    NeedParentUpdate();
 }
 
 void CControlUI::SetInternVisible(bool visible) {
   intern_visible_ = visible;
-  if (!IsVisible() && focused_ && manager_ != nullptr) manager_->SetFocus(nullptr);
+  if (!IsVisible() && focused_ && manager_ != nullptr)
+    manager_->SetFocus(nullptr);
 }
 
 void CControlUI::SetEnabled(bool enabled) {
-  if (enabled_ == enabled) return;
+  if (enabled_ == enabled)
+    return;
   enabled_ = enabled;
   Invalidate();
 }
 
 void CControlUI::SetFocus() {
-  if (manager_ != nullptr) manager_->SetFocus(this);
+  if (manager_ != nullptr)
+    manager_->SetFocus(this);
 }
 
 void CControlUI::SetPos(const RECT& rect) {
@@ -64,13 +74,15 @@ void CControlUI::SetPos(const RECT& rect) {
 }
 
 void CControlUI::SetFixedWidth(int cx) {
-  if (cx < 0) return;
+  if (cx < 0)
+    return;
   fixed_.cx = cx;
   NeedParentUpdate();
 }
 
 void CControlUI::SetFixedHeight(int cy) {
-  if (cy < 0) return;
+  if (cy < 0)
+    return;
   fixed_.cy = cy;
   NeedParentUpdate();
 }
@@ -85,7 +97,9 @@ void CControlUI::SetFloat(bool f) {
   NeedParentUpdate();
 }
 
-SIZE CControlUI::EstimateSize(SIZE) { return fixed_; }
+SIZE CControlUI::EstimateSize(SIZE) {
+  return fixed_;
+}
 
 void CControlUI::SetBkColor(DWORD argb) {
   bk_colour_ = argb;
@@ -108,14 +122,17 @@ void CControlUI::SetBorderSize(int size) {
 }
 
 void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
-  if (manager_ != nullptr && manager_ != manager) manager_->ReapControl(this);
+  if (manager_ != nullptr && manager_ != manager)
+    manager_->ReapControl(this);
   manager_ = manager;
   parent_ = parent;
-  if (manager_ != nullptr) manager_->RegisterName(this);
+  if (manager_ != nullptr)
+    manager_->RegisterName(this);
 }
 
 CControlUI* CControlUI::HitTest(POINT pt) {
-  if (!IsVisible() || !PointInRect(rect_, pt)) return nullptr;
+  if (!IsVisible() || !PointInRect(rect_, pt))
+    return nullptr;
   return mouse_enabled_ ? this : nullptr;
 }
 
@@ -181,11 +198,14 @@ void CControlUI::ApplyAttributeList(const char* list) {
       s.remove_prefix(1);
     }
     const size_t eq = s.find('=');
-    if (eq == std::string_view::npos || eq + 1 >= s.size()) return;
+    if (eq == std::string_view::npos || eq + 1 >= s.size())
+      return;
     const char quote = s[eq + 1];
-    if (quote != '"' && quote != '\'') return;
+    if (quote != '"' && quote != '\'')
+      return;
     const size_t end = s.find(quote, eq + 2);
-    if (end == std::string_view::npos) return;
+    if (end == std::string_view::npos)
+      return;
     const std::string key(s.substr(0, eq));
     const std::string value(s.substr(eq + 2, end - eq - 2));
     SetAttribute(key.c_str(), value.c_str());
@@ -200,10 +220,13 @@ void CControlUI::DoEvent(TEventUI& event) {
   }
 }
 
-bool CControlUI::Activate() { return IsVisible() && IsEnabled(); }
+bool CControlUI::Activate() {
+  return IsVisible() && IsEnabled();
+}
 
 void CControlUI::DoPaint(RenderTarget& hdc, const RECT& paint) {
-  if (RectEmpty(IntersectRects(paint, rect_))) return;
+  if (RectEmpty(IntersectRects(paint, rect_)))
+    return;
   PaintBkColor(hdc);
   PaintBkImage(hdc);
   PaintStatusImage(hdc);
@@ -212,29 +235,36 @@ void CControlUI::DoPaint(RenderTarget& hdc, const RECT& paint) {
 }
 
 void CControlUI::PaintBkColor(RenderTarget& hdc) {
-  if (bk_colour_ != 0) hdc.FillRect(rect_, bk_colour_);
+  if (bk_colour_ != 0)
+    hdc.FillRect(rect_, bk_colour_);
 }
 
 void CControlUI::PaintBkImage(RenderTarget& hdc) {
-  if (!bk_image_.empty()) DrawImage(hdc, bk_image_, rect_);
+  if (!bk_image_.empty())
+    DrawImage(hdc, bk_image_, rect_);
 }
 
 void CControlUI::PaintStatusImage(RenderTarget&) {}
 void CControlUI::PaintText(RenderTarget&) {}
 
 void CControlUI::PaintBorder(RenderTarget& hdc) {
-  if (border_size_ > 0 && border_colour_ != 0) hdc.DrawBorder(rect_, border_size_, border_colour_);
+  if (border_size_ > 0 && border_colour_ != 0)
+    hdc.DrawBorder(rect_, border_size_, border_colour_);
 }
 
 bool CControlUI::DrawImage(RenderTarget& hdc, const std::string& text, const RECT& rect,
                            const RECT* source) {
-  if (manager_ == nullptr || text.empty()) return false;
+  if (manager_ == nullptr || text.empty())
+    return false;
   const ImageSpec spec = ParseImageSpec(text);
   Image* image = manager_->GetImage(spec.file);
-  if (image == nullptr) return false;
+  if (image == nullptr)
+    return false;
   RECT src = RECT{0, 0, image->width(), image->height()};
-  if (source != nullptr) src = *source;
-  if (spec.has_source) src = spec.source;
+  if (source != nullptr)
+    src = *source;
+  if (spec.has_source)
+    src = spec.source;
   RECT dest = rect;
   if (spec.has_dest) {
     dest = RECT{rect.left + spec.dest.left, rect.top + spec.dest.top, rect.left + spec.dest.right,
@@ -245,13 +275,17 @@ bool CControlUI::DrawImage(RenderTarget& hdc, const std::string& text, const REC
 }
 
 void CControlUI::NeedUpdate() {
-  if (manager_ != nullptr) manager_->NeedUpdate();
+  if (manager_ != nullptr)
+    manager_->NeedUpdate();
 }
 
-void CControlUI::NeedParentUpdate() { NeedUpdate(); }
+void CControlUI::NeedParentUpdate() {
+  NeedUpdate();
+}
 
 void CControlUI::Invalidate() {
-  if (manager_ != nullptr) manager_->Invalidate();
+  if (manager_ != nullptr)
+    manager_->Invalidate();
 }
 
 }  // namespace skinui

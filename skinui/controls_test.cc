@@ -121,7 +121,8 @@ TEST(SkinuiControls, OptionGroupsExcludeEachOtherAndLoneOptionsToggle) {
   const Log want{"selectchanged:o1", "selectchanged:o2"};
   Log got;
   for (const auto& e : w.log) {
-    if (e.rfind("selectchanged:o", 0) == 0) got.push_back(e);
+    if (e.rfind("selectchanged:o", 0) == 0)
+      got.push_back(e);
   }
   EXPECT_EQ(got, want);
 }
@@ -174,7 +175,8 @@ TEST(SkinuiControls, EditTakesTypingWithItsLimitsAndPasswordEditDrawsStars) {
   ASSERT_NE(native, nullptr);
   Log texts;
   for (const DrawOp& op : native->ops()) {
-    if (op.kind == DrawOp::kText) texts.push_back(op.text);
+    if (op.kind == DrawOp::kText)
+      texts.push_back(op.text);
   }
   EXPECT_EQ(texts, (Log{"ab中", "****", "hall"}));
 }
@@ -253,7 +255,8 @@ TEST(SkinuiControls, ProgressKeepsItsValueInRangeAndFillsInProportion) {
 }
 
 TEST(SkinuiControls, RemovingTheFocusedOrHotControlLeavesNoDanglingPointer) {
-  SkinTestWindow w("<VerticalLayout name=\"root\"><Edit name=\"e\" height=\"30\"/></VerticalLayout>");
+  SkinTestWindow w(
+      "<VerticalLayout name=\"root\"><Edit name=\"e\" height=\"30\"/></VerticalLayout>");
   w.Open();
   TestDriver d;
   ASSERT_TRUE(d.Type(w, "e", "x"));

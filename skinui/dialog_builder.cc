@@ -1,7 +1,8 @@
 #include "skinui/dialog_builder.h"
 
-#include <algorithm>
 #include <strings.h>
+
+#include <algorithm>
 
 #include "platform/file_util.h"
 #include "skinui/attribute_parse.h"
@@ -24,11 +25,14 @@ bool IsResourceElement(const std::string& name) {
 }
 
 void ReadWindowResources(xmldoc::CXmlNode* window, CPaintManagerUI* manager) {
-  if (manager == nullptr) return;
+  if (manager == nullptr)
+    return;
   const SIZE size = ParseSize(window->GetAttributeValue("size"));
-  if (size.cx > 0 && size.cy > 0) manager->SetInitSize(size.cx, size.cy);
+  if (size.cx > 0 && size.cy > 0)
+    manager->SetInitSize(size.cx, size.cy);
   for (xmldoc::CXmlNode* child : window->children()) {
-    if (child == nullptr) continue;
+    if (child == nullptr)
+      continue;
     const std::string name = child->GetName();
     if (name == "Font") {
       FontSpec font;
@@ -49,19 +53,32 @@ void ReadWindowResources(xmldoc::CXmlNode* window, CPaintManagerUI* manager) {
 }  // namespace
 
 CControlUI* CreateBuiltinControl(const std::string& c) {
-  if (c == "Control") return new CControlUI;
-  if (c == "Label" || c == "Text") return new CLabelUI;
-  if (c == "Button") return new CButtonUI;
-  if (c == "Option") return new COptionUI;
-  if (c == "Edit") return new CEditUI;
-  if (c == "RichEdit") return new CRichEditUI;
-  if (c == "Progress") return new CProgressUI;
-  if (c == "Container") return new CContainerUI;
-  if (c == "VerticalLayout") return new CVerticalLayoutUI;
-  if (c == "HorizontalLayout") return new CHorizontalLayoutUI;
-  if (c == "List") return new CListUI;
-  if (c == "ListContainerElement") return new CListContainerElementUI;
-  if (c == "Combo") return new CComboUI;
+  if (c == "Control")
+    return new CControlUI;
+  if (c == "Label" || c == "Text")
+    return new CLabelUI;
+  if (c == "Button")
+    return new CButtonUI;
+  if (c == "Option")
+    return new COptionUI;
+  if (c == "Edit")
+    return new CEditUI;
+  if (c == "RichEdit")
+    return new CRichEditUI;
+  if (c == "Progress")
+    return new CProgressUI;
+  if (c == "Container")
+    return new CContainerUI;
+  if (c == "VerticalLayout")
+    return new CVerticalLayoutUI;
+  if (c == "HorizontalLayout")
+    return new CHorizontalLayoutUI;
+  if (c == "List")
+    return new CListUI;
+  if (c == "ListContainerElement")
+    return new CListContainerElementUI;
+  if (c == "Combo")
+    return new CComboUI;
   return nullptr;
 }
 
@@ -92,19 +109,24 @@ bool CDialogBuilder::Load(const std::string& xml, CPaintManagerUI* manager) {
 
 CControlUI* CDialogBuilder::Create(const std::string& xml, IDialogBuilderCallback* callback,
                                    CPaintManagerUI* manager, CControlUI* parent) {
-  if (!Load(xml, manager)) return nullptr;
+  if (!Load(xml, manager))
+    return nullptr;
   return Create(callback, manager, parent);
 }
 
 CControlUI* CDialogBuilder::Create(IDialogBuilderCallback* callback, CPaintManagerUI* manager,
                                    CControlUI* parent) {
-  if (!markup_.IsValid()) return nullptr;
+  if (!markup_.IsValid())
+    return nullptr;
   xmldoc::CXmlNode* root = markup_.root();
-  if (root->GetName() != "Window") return Build(root, callback, manager, parent, 0);
+  if (root->GetName() != "Window")
+    return Build(root, callback, manager, parent, 0);
   ReadWindowResources(root, manager);
   for (xmldoc::CXmlNode* child : root->children()) {
-    if (child == nullptr || IsResourceElement(child->GetName())) continue;
-    if (CControlUI* control = Build(child, callback, manager, parent, 0)) return control;
+    if (child == nullptr || IsResourceElement(child->GetName()))
+      continue;
+    if (CControlUI* control = Build(child, callback, manager, parent, 0))
+      return control;
   }
   return nullptr;
 }
@@ -117,7 +139,8 @@ CControlUI* CDialogBuilder::Build(xmldoc::CXmlNode* node, IDialogBuilderCallback
   }
   const std::string cls = node->GetName();
   CControlUI* control = CreateBuiltinControl(cls);
-  if (control == nullptr && callback != nullptr) control = callback->CreateControl(cls.c_str());
+  if (control == nullptr && callback != nullptr)
+    control = callback->CreateControl(cls.c_str());
   if (control == nullptr) {
     UiLog("skin names an unknown control class: " + cls);
     return nullptr;
@@ -134,7 +157,8 @@ CControlUI* CDialogBuilder::Build(xmldoc::CXmlNode* node, IDialogBuilderCallback
   }
   if (auto* container = static_cast<CContainerUI*>(control->GetInterface("Container"))) {
     for (xmldoc::CXmlNode* child : node->children()) {
-      if (child == nullptr) continue;
+      if (child == nullptr)
+        continue;
       Build(child, callback, manager, container, depth + 1);
     }
   }

@@ -20,7 +20,8 @@ class CapturedLog {
   ~CapturedLog() { SetUiLogSink(nullptr); }
   bool Mentions(const std::string& s) const {
     for (const auto& l : lines) {
-      if (l.find(s) != std::string::npos) return true;
+      if (l.find(s) != std::string::npos)
+        return true;
     }
     return false;
   }
@@ -131,7 +132,8 @@ TEST(SkinuiDialogBuilder, RowSkinsBuildAgainFromTheKeptMarkupIntoAParent) {
 std::string PngHeader(uint32_t w, uint32_t h) {
   std::string b("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
   for (uint32_t v : {w, h}) {
-    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<char>((v >> s) & 0xFF));
+    for (int s = 24; s >= 0; s -= 8)
+      b.push_back(static_cast<char>((v >> s) & 0xFF));
   }
   b.append(5, '\0');
   return b;
@@ -141,7 +143,8 @@ std::string BmpHeader(int32_t w, int32_t h) {
   std::string b = "BM";
   b.append(16, '\0');
   for (int32_t v : {w, h}) {
-    for (int s = 0; s < 32; s += 8) b.push_back(static_cast<char>((static_cast<uint32_t>(v) >> s) & 0xFF));
+    for (int s = 0; s < 32; s += 8)
+      b.push_back(static_cast<char>((static_cast<uint32_t>(v) >> s) & 0xFF));
   }
   b.append(28, '\0');
   return b;
@@ -172,7 +175,8 @@ TEST(SkinuiDialogBuilder, ButtonImageStripPaintsTheCellOfItsState) {
   const std::string dir = ::testing::TempDir() + "skinui_strip";
   ASSERT_TRUE(platform::MakeDirectories(dir + "/logon"));
   ASSERT_TRUE(platform::WriteFileAtomic(dir + "/logon/delete2.png", PngHeader(64, 16)));
-  SkinTestWindow w("<VerticalLayout><Button name=\"removeaccount\" height=\"16\"/></VerticalLayout>");
+  SkinTestWindow w(
+      "<VerticalLayout><Button name=\"removeaccount\" height=\"16\"/></VerticalLayout>");
   w.Create(nullptr, "t", 0, 0, 0, 0, 100, 100);
   w.GetPaintManager().SetResourceFolder(dir);
   auto* b = static_cast<CButtonUI*>(w.GetPaintManager().FindControl("removeaccount"));
@@ -183,7 +187,8 @@ TEST(SkinuiDialogBuilder, ButtonImageStripPaintsTheCellOfItsState) {
   auto* native = HeadlessWindowOf(w.GetHWND());
   ASSERT_NE(native, nullptr);
   int images = 0;
-  for (const DrawOp& op : native->ops()) images += op.kind == DrawOp::kImage;
+  for (const DrawOp& op : native->ops())
+    images += op.kind == DrawOp::kImage;
   EXPECT_EQ(images, 1);
 }
 

@@ -10,13 +10,16 @@ namespace skinui {
 namespace {
 
 std::string CutToCharacters(const std::string& text, int max_chars) {
-  if (max_chars <= 0) return text;
+  if (max_chars <= 0)
+    return text;
   size_t i = 0;
   int n = 0;
   while (i < text.size()) {
-    if (n == max_chars) return text.substr(0, i);
+    if (n == max_chars)
+      return text.substr(0, i);
     ++i;
-    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+      ++i;
     ++n;
   }
   return text;
@@ -29,10 +32,13 @@ CEditUI::CEditUI() {
   text_padding_ = RECT{4, 0, 4, 0};
 }
 
-const char* CEditUI::GetClass() const { return "EditUI"; }
+const char* CEditUI::GetClass() const {
+  return "EditUI";
+}
 
 void* CEditUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "Edit") == 0) return this;
+  if (strcasecmp(name, "Edit") == 0)
+    return this;
   return CLabelUI::GetInterface(name);
 }
 
@@ -41,12 +47,16 @@ void CEditUI::SetText(const char* text) {
   CLabelUI::SetText(t.c_str());
 }
 
-bool CEditUI::TakesCharacter(char32_t c) const { return c >= 0x20 && c != 0x7F; }
+bool CEditUI::TakesCharacter(char32_t c) const {
+  return c >= 0x20 && c != 0x7F;
+}
 
 void CEditUI::DoEvent(TEventUI& event) {
   if (event.Type == UIEVENT_CHAR) {
-    if (read_only_ || !IsEnabled() || !TakesCharacter(event.chKey)) return;
-    if (max_chars_ > 0 && static_cast<int>(DecodeUtf8(text_).size()) >= max_chars_) return;
+    if (read_only_ || !IsEnabled() || !TakesCharacter(event.chKey))
+      return;
+    if (max_chars_ > 0 && static_cast<int>(DecodeUtf8(text_).size()) >= max_chars_)
+      return;
     std::string t = text_;
     AppendUtf8(t, event.chKey);
     CLabelUI::SetText(t.c_str());
@@ -86,7 +96,8 @@ void CEditUI::PaintText(RenderTarget& hdc) {
     CLabelUI::PaintText(hdc);
     return;
   }
-  if (text_.empty() || manager_ == nullptr) return;
+  if (text_.empty() || manager_ == nullptr)
+    return;
   const std::string stars(DecodeUtf8(text_).size(), '*');
   hdc.DrawText(stars, GetTextRect(), manager_->GetFont(font_), CurrentTextColor(), text_style_);
 }
@@ -104,15 +115,19 @@ CRichEditUI::CRichEditUI() {
   max_chars_ = 0;  // no limit
 }
 
-const char* CRichEditUI::GetClass() const { return "RichEditUI"; }
+const char* CRichEditUI::GetClass() const {
+  return "RichEditUI";
+}
 
 void* CRichEditUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "RichEdit") == 0) return this;
+  if (strcasecmp(name, "RichEdit") == 0)
+    return this;
   return CEditUI::GetInterface(name);
 }
 
 void CRichEditUI::SetAttribute(const char* name, const char* value) {
-  if (std::string_view(name) == "multiline") return;  // always several lines
+  if (std::string_view(name) == "multiline")
+    return;  // always several lines
   CEditUI::SetAttribute(name, value);
 }
 

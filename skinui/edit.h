@@ -19,7 +19,10 @@ class CEditUI : public CLabelUI {
   bool WantsFocus() const override { return IsEnabled(); }
 
   bool IsPasswordMode() const { return password_; }
-  void SetPasswordMode(bool password) { password_ = password; Invalidate(); }
+  void SetPasswordMode(bool password) {
+    password_ = password;
+    Invalidate();
+  }
   bool IsReadOnly() const { return read_only_; }
   void SetReadOnly(bool read_only) { read_only_ = read_only; }
   int GetMaxChar() const { return max_chars_; }

@@ -72,7 +72,9 @@ template <typename O>
 CDelegate<O> MakeDelegate(O* object, bool (O::*fn)(void*)) {
   return CDelegate<O>(object, fn);
 }
-inline CDelegateStatic MakeDelegate(bool (*fn)(void*)) { return CDelegateStatic(fn); }
+inline CDelegateStatic MakeDelegate(bool (*fn)(void*)) {
+  return CDelegateStatic(fn);
+}
 inline CDelegateFunction MakeDelegate(std::function<bool(void*)> fn) {
   return CDelegateFunction(std::move(fn));
 }
@@ -102,7 +104,8 @@ class CEventSource {
     const std::vector<std::shared_ptr<CDelegateBase>> snapshot = delegates_;
     bool go_on = true;
     for (const auto& d : snapshot) {
-      if (!d->Invoke(param)) go_on = false;
+      if (!d->Invoke(param))
+        go_on = false;
     }
     return go_on;
   }

@@ -65,7 +65,8 @@ class HeadlessWindow::Recorder : public RenderTarget {
 
 RenderTarget& HeadlessWindow::BeginPaint() {
   ops_.clear();
-  if (!recorder_) recorder_ = std::make_unique<Recorder>(&ops_);
+  if (!recorder_)
+    recorder_ = std::make_unique<Recorder>(&ops_);
   return *recorder_;
 }
 
@@ -86,17 +87,20 @@ std::shared_ptr<Image> HeadlessBackend::DecodeImage(const std::string& b) {
   } else if (b.size() >= 26 && b[0] == 'B' && b[1] == 'M') {
     w = ReadLittleEndian32(b, 18);
     h = ReadLittleEndian32(b, 22);
-    if (h < 0) h = -h;  // top-down bitmap
+    if (h < 0)
+      h = -h;  // top-down bitmap
   } else {
     return nullptr;
   }
-  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) return nullptr;
+  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide)
+    return nullptr;
   return std::make_shared<SizedImage>(static_cast<int>(w), static_cast<int>(h));
 }
 
 SIZE HeadlessBackend::MeasureText(const std::string& text, const FontSpec& font) {
   LONG width = 0;
-  for (char32_t c : DecodeUtf8(text)) width += c < 0x80 ? font.size / 2 : font.size;
+  for (char32_t c : DecodeUtf8(text))
+    width += c < 0x80 ? font.size / 2 : font.size;
   return SIZE{width, font.size + 2};
 }
 
@@ -105,7 +109,9 @@ HeadlessWindow* HeadlessWindowOf(HWND hwnd) {
   return w != nullptr ? dynamic_cast<HeadlessWindow*>(w->native()) : nullptr;
 }
 
-void SetBackend(Backend* backend) { g_backend.store(backend); }
+void SetBackend(Backend* backend) {
+  g_backend.store(backend);
+}
 
 Backend& CurrentBackend() {
   static HeadlessBackend headless;

@@ -1,7 +1,8 @@
 #include "skinui/label.h"
 
-#include <algorithm>
 #include <strings.h>
+
+#include <algorithm>
 
 #include "skinui/attribute_parse.h"
 #include "skinui/paint_manager.h"
@@ -10,10 +11,13 @@ namespace skinui {
 
 CLabelUI::CLabelUI() = default;
 
-const char* CLabelUI::GetClass() const { return "LabelUI"; }
+const char* CLabelUI::GetClass() const {
+  return "LabelUI";
+}
 
 void* CLabelUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "Label") == 0) return this;
+  if (strcasecmp(name, "Label") == 0)
+    return this;
   return CControlUI::GetInterface(name);
 }
 
@@ -49,7 +53,8 @@ RECT CLabelUI::GetTextRect() const {
 
 std::string CLabelUI::GetDrawnText() const {
   const std::string text = GetText();
-  if (!show_html_) return text;
+  if (!show_html_)
+    return text;
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -57,7 +62,8 @@ std::string CLabelUI::GetDrawnText() const {
       const size_t close = text.find('}', i);
       if (close != std::string::npos) {
         // "{n}" is a line break.
-        if (text.compare(i, close - i + 1, "{n}") == 0) out.push_back('\n');
+        if (text.compare(i, close - i + 1, "{n}") == 0)
+          out.push_back('\n');
         i = close;
         continue;
       }
@@ -89,7 +95,8 @@ void CLabelUI::SetAttribute(const char* name, const char* value) {
     text_style_ = ParseBool(value) ? text_style_ | DT_END_ELLIPSIS : text_style_ & ~DT_END_ELLIPSIS;
   } else if (n == "align") {
     const std::string v(value);
-    if (v.find("left") != std::string::npos) text_style_ &= ~(DT_CENTER | DT_RIGHT);
+    if (v.find("left") != std::string::npos)
+      text_style_ &= ~(DT_CENTER | DT_RIGHT);
     if (v.find("center") != std::string::npos) {
       text_style_ = (text_style_ & ~DT_RIGHT) | DT_CENTER;
     }
@@ -115,18 +122,25 @@ DWORD CLabelUI::CurrentTextColor() const {
 
 void CLabelUI::PaintText(RenderTarget& hdc) {
   const std::string text = GetDrawnText();
-  if (text.empty() || manager_ == nullptr) return;
+  if (text.empty() || manager_ == nullptr)
+    return;
   const RECT box = GetTextRect();
-  if (RectEmpty(box)) return;
+  if (RectEmpty(box))
+    return;
   hdc.DrawText(text, box, manager_->GetFont(font_), CurrentTextColor(), text_style_);
 }
 
-CProgressUI::CProgressUI() { text_style_ = DT_CENTER | DT_VCENTER | DT_SINGLELINE; }
+CProgressUI::CProgressUI() {
+  text_style_ = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+}
 
-const char* CProgressUI::GetClass() const { return "ProgressUI"; }
+const char* CProgressUI::GetClass() const {
+  return "ProgressUI";
+}
 
 void* CProgressUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "Progress") == 0) return this;
+  if (strcasecmp(name, "Progress") == 0)
+    return this;
   return CLabelUI::GetInterface(name);
 }
 
@@ -154,11 +168,9 @@ RECT CProgressUI::GetFillRect() const {
   const int64_t span = static_cast<int64_t>(max_value_) - min_value_;
   const int64_t done = span <= 0 ? 0 : static_cast<int64_t>(value_) - min_value_;
   if (horizontal_) {
-    r.right = span <= 0 ? r.left
-                        : static_cast<LONG>(r.left + (r.right - r.left) * done / span);
+    r.right = span <= 0 ? r.left : static_cast<LONG>(r.left + (r.right - r.left) * done / span);
   } else {
-    r.top = span <= 0 ? r.bottom
-                      : static_cast<LONG>(r.bottom - (r.bottom - r.top) * done / span);
+    r.top = span <= 0 ? r.bottom : static_cast<LONG>(r.bottom - (r.bottom - r.top) * done / span);
   }
   return r;
 }
@@ -184,8 +196,10 @@ void CProgressUI::SetAttribute(const char* name, const char* value) {
 
 void CProgressUI::PaintStatusImage(RenderTarget& hdc) {
   const RECT fill = GetFillRect();
-  if (RectEmpty(fill)) return;
-  if (fore_image_.empty() || !DrawImage(hdc, fore_image_, fill)) hdc.FillRect(fill, fore_colour_);
+  if (RectEmpty(fill))
+    return;
+  if (fore_image_.empty() || !DrawImage(hdc, fore_image_, fill))
+    hdc.FillRect(fill, fore_colour_);
 }
 
 }  // namespace skinui

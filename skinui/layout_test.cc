@@ -82,7 +82,8 @@ TEST(SkinuiLayout, ListScrollsItsRowsWithTheWheelWithinItsRange) {
   d.RunUntilIdle();
   EXPECT_EQ(list->GetScrollRange(), 200);  // 300 of rows in 100
   const LPARAM at = MAKELPARAM(50, 50);
-  for (int i = 0; i < 20; ++i) PostMessage(w.GetHWND(), WM_MOUSEWHEEL, MAKELPARAM(0, static_cast<WORD>(-120)), at);
+  for (int i = 0; i < 20; ++i)
+    PostMessage(w.GetHWND(), WM_MOUSEWHEEL, MAKELPARAM(0, static_cast<WORD>(-120)), at);
   d.RunUntilIdle();
   EXPECT_EQ(list->GetScrollPos(), 200);
   EXPECT_EQ(PosOf(w, "row9"), (RECT{0, 70, 200, 100}));

@@ -1,7 +1,8 @@
 #include "skinui/list.h"
 
-#include <algorithm>
 #include <strings.h>
+
+#include <algorithm>
 
 #include "skinui/attribute_parse.h"
 
@@ -12,34 +13,44 @@ namespace {
 constexpr int kDefaultDropRowHeight = 24;
 
 CListContainerElementUI* AsRow(CControlUI* c) {
-  return c != nullptr ? static_cast<CListContainerElementUI*>(c->GetInterface("ListContainerElement"))
-                      : nullptr;
+  return c != nullptr
+             ? static_cast<CListContainerElementUI*>(c->GetInterface("ListContainerElement"))
+             : nullptr;
 }
 
 }  // namespace
 
 // ---- CListUI --------------------------------------------------------------------------------
 
-CListUI::CListUI() { scroll_enabled_ = true; }
+CListUI::CListUI() {
+  scroll_enabled_ = true;
+}
 
-const char* CListUI::GetClass() const { return "ListUI"; }
+const char* CListUI::GetClass() const {
+  return "ListUI";
+}
 
 void* CListUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "List") == 0) return this;
-  if (strcasecmp(name, "IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
+  if (strcasecmp(name, "List") == 0)
+    return this;
+  if (strcasecmp(name, "IListOwner") == 0)
+    return static_cast<IListOwnerUI*>(this);
   return CVerticalLayoutUI::GetInterface(name);
 }
 
 bool CListUI::AddAt(CControlUI* control, int index) {
   index = std::clamp(index, 0, GetCount());
-  if (!CVerticalLayoutUI::AddAt(control, index)) return false;
-  if (CListContainerElementUI* row = AsRow(control)) row->SetOwner(this);
+  if (!CVerticalLayoutUI::AddAt(control, index))
+    return false;
+  if (CListContainerElementUI* row = AsRow(control))
+    row->SetOwner(this);
   selection_.Inserted(index);
   return true;
 }
 
 bool CListUI::RemoveAt(int index, bool do_not_destroy) {
-  if (GetItemAt(index) == nullptr) return false;
+  if (GetItemAt(index) == nullptr)
+    return false;
   if (CListContainerElementUI* row = AsRow(GetItemAt(index)); row && do_not_destroy) {
     row->SetOwner(nullptr);
   }
@@ -53,16 +64,22 @@ void CListUI::RemoveAll() {
 }
 
 bool CListUI::SelectItem(int index, bool take_focus, bool trigger_event) {
-  if (index == selection_.cur()) return true;
-  if (index != -1 && GetItemAt(index) == nullptr) return false;
+  if (index == selection_.cur())
+    return true;
+  if (index != -1 && GetItemAt(index) == nullptr)
+    return false;
   const int old = selection_.cur();
-  if (CListContainerElementUI* prev = AsRow(GetItemAt(old))) prev->SetSelectedState(false);
+  if (CListContainerElementUI* prev = AsRow(GetItemAt(old)))
+    prev->SetSelectedState(false);
   selection_.set(index);
-  if (index == -1) return true;
+  if (index == -1)
+    return true;
   CControlUI* row = GetItemAt(index);
-  if (CListContainerElementUI* r = AsRow(row)) r->SetSelectedState(true);
+  if (CListContainerElementUI* r = AsRow(row))
+    r->SetSelectedState(true);
   EnsureVisible(index);
-  if (take_focus) row->SetFocus();
+  if (take_focus)
+    row->SetFocus();
   if (trigger_event && manager_ != nullptr) {
     manager_->SendNotify(this, kNotifyItemSelect, static_cast<WPARAM>(index), old);
   }
@@ -71,7 +88,8 @@ bool CListUI::SelectItem(int index, bool take_focus, bool trigger_event) {
 
 void CListUI::EnsureVisible(int index) {
   CControlUI* row = GetItemAt(index);
-  if (row == nullptr || !scroll_enabled_) return;
+  if (row == nullptr || !scroll_enabled_)
+    return;
   const RECT inner = InnerRect();
   const RECT& r = row->GetPos();
   if (r.top < inner.top) {
@@ -108,7 +126,9 @@ void CListUI::SetAttribute(const char* name, const char* value) {
 
 // ---- CListContainerElementUI ------------------------------------------------------------------
 
-const char* CListContainerElementUI::GetClass() const { return "ListContainerElementUI"; }
+const char* CListContainerElementUI::GetClass() const {
+  return "ListContainerElementUI";
+}
 
 void* CListContainerElementUI::GetInterface(const char* name) {
   if (strcasecmp(name, "ListContainerElement") == 0 || strcasecmp(name, "ListItem") == 0) {
@@ -118,7 +138,8 @@ void* CListContainerElementUI::GetInterface(const char* name) {
 }
 
 bool CListContainerElementUI::Select(bool select) {
-  if (owner_ == nullptr) return false;
+  if (owner_ == nullptr)
+    return false;
   return owner_->SelectItem(select ? GetIndex() : -1);
 }
 
@@ -128,8 +149,10 @@ void CListContainerElementUI::SetSelectedState(bool selected) {
 }
 
 bool CListContainerElementUI::Activate() {
-  if (!CControlUI::Activate()) return false;
-  if (manager_ != nullptr) manager_->SendNotify(this, kNotifyItemClick);
+  if (!CControlUI::Activate())
+    return false;
+  if (manager_ != nullptr)
+    manager_->SendNotify(this, kNotifyItemClick);
   return true;
 }
 
@@ -145,7 +168,8 @@ void CListContainerElementUI::DoEvent(TEventUI& event) {
     case UIEVENT_BUTTONUP:
       if (pressed_) {
         pressed_ = false;
-        if (PointInRect(rect_, event.ptMouse)) Activate();  // last: a handler may remove the row
+        if (PointInRect(rect_, event.ptMouse))
+          Activate();  // last: a handler may remove the row
       }
       return;
     case UIEVENT_MOUSEENTER:
@@ -184,14 +208,19 @@ void CListContainerElementUI::PaintBkColor(RenderTarget& hdc) {
 CComboUI::CComboUI() = default;
 
 CComboUI::~CComboUI() {
-  if (manager_ != nullptr && manager_->GetOverlay() == this) manager_->SetOverlay(nullptr);
+  if (manager_ != nullptr && manager_->GetOverlay() == this)
+    manager_->SetOverlay(nullptr);
 }
 
-const char* CComboUI::GetClass() const { return "ComboUI"; }
+const char* CComboUI::GetClass() const {
+  return "ComboUI";
+}
 
 void* CComboUI::GetInterface(const char* name) {
-  if (strcasecmp(name, "Combo") == 0) return this;
-  if (strcasecmp(name, "IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
+  if (strcasecmp(name, "Combo") == 0)
+    return this;
+  if (strcasecmp(name, "IListOwner") == 0)
+    return static_cast<IListOwnerUI*>(this);
   return CContainerUI::GetInterface(name);
 }
 
@@ -202,38 +231,48 @@ CDuiString CComboUI::GetText() const {
 
 bool CComboUI::AddAt(CControlUI* control, int index) {
   index = std::clamp(index, 0, GetCount());
-  if (!CContainerUI::AddAt(control, index)) return false;
-  if (CListContainerElementUI* row = AsRow(control)) row->SetOwner(this);
+  if (!CContainerUI::AddAt(control, index))
+    return false;
+  if (CListContainerElementUI* row = AsRow(control))
+    row->SetOwner(this);
   selection_.Inserted(index);
-  if (dropped_) LayoutDrop();
+  if (dropped_)
+    LayoutDrop();
   return true;
 }
 
 bool CComboUI::RemoveAt(int index, bool do_not_destroy) {
-  if (GetItemAt(index) == nullptr) return false;
+  if (GetItemAt(index) == nullptr)
+    return false;
   if (CListContainerElementUI* row = AsRow(GetItemAt(index)); row && do_not_destroy) {
     row->SetOwner(nullptr);
   }
   selection_.Removed(index);
   const bool ok = CContainerUI::RemoveAt(index, do_not_destroy);
-  if (dropped_) LayoutDrop();
+  if (dropped_)
+    LayoutDrop();
   return ok;
 }
 
 void CComboUI::RemoveAll() {
   selection_.set(-1);
   CContainerUI::RemoveAll();
-  if (dropped_) LayoutDrop();
+  if (dropped_)
+    LayoutDrop();
 }
 
 bool CComboUI::SelectItem(int index, bool, bool trigger_event) {
-  if (index != -1 && GetItemAt(index) == nullptr) return false;
+  if (index != -1 && GetItemAt(index) == nullptr)
+    return false;
   SetDropped(false);
-  if (index == selection_.cur()) return true;
+  if (index == selection_.cur())
+    return true;
   const int old = selection_.cur();
-  if (CListContainerElementUI* prev = AsRow(GetItemAt(old))) prev->SetSelectedState(false);
+  if (CListContainerElementUI* prev = AsRow(GetItemAt(old)))
+    prev->SetSelectedState(false);
   selection_.set(index);
-  if (CListContainerElementUI* row = AsRow(GetItemAt(index))) row->SetSelectedState(true);
+  if (CListContainerElementUI* row = AsRow(GetItemAt(index)))
+    row->SetSelectedState(true);
   Invalidate();
   if (index != -1 && trigger_event && manager_ != nullptr) {
     manager_->SendNotify(this, kNotifyItemSelect, static_cast<WPARAM>(index), old);
@@ -242,9 +281,11 @@ bool CComboUI::SelectItem(int index, bool, bool trigger_event) {
 }
 
 void CComboUI::SetDropped(bool dropped) {
-  if (dropped_ == dropped) return;
+  if (dropped_ == dropped)
+    return;
   dropped_ = dropped;
-  if (manager_ == nullptr) return;
+  if (manager_ == nullptr)
+    return;
   if (dropped) {
     LayoutDrop();
     manager_->SetOverlay(this);
@@ -257,7 +298,8 @@ void CComboUI::SetDropped(bool dropped) {
 RECT CComboUI::OverlayRect() {
   LONG content = 0;
   for (CControlUI* c : items_) {
-    if (c->IsVisible()) content += c->GetFixedHeight() > 0 ? c->GetFixedHeight() : kDefaultDropRowHeight;
+    if (c->IsVisible())
+      content += c->GetFixedHeight() > 0 ? c->GetFixedHeight() : kDefaultDropRowHeight;
   }
   return RECT{rect_.left, rect_.bottom, rect_.right,
               rect_.bottom + std::min<LONG>(content, drop_height_)};
@@ -267,7 +309,8 @@ void CComboUI::LayoutDrop() {
   const RECT area = OverlayRect();
   LONG y = area.top;
   for (CControlUI* c : items_) {
-    if (!c->IsVisible()) continue;
+    if (!c->IsVisible())
+      continue;
     const LONG h = c->GetFixedHeight() > 0 ? c->GetFixedHeight() : kDefaultDropRowHeight;
     c->SetPos(RECT{area.left, y, area.right, y + h});
     y += h;
@@ -275,20 +318,24 @@ void CComboUI::LayoutDrop() {
 }
 
 CControlUI* CComboUI::OverlayHitTest(POINT pt) {
-  if (!PointInRect(OverlayRect(), pt)) return nullptr;
+  if (!PointInRect(OverlayRect(), pt))
+    return nullptr;
   for (CControlUI* c : items_) {
-    if (CControlUI* hit = c->HitTest(pt)) return hit;
+    if (CControlUI* hit = c->HitTest(pt))
+      return hit;
   }
   return nullptr;
 }
 
 void CComboUI::PaintOverlay(RenderTarget& hdc) {
   const RECT area = OverlayRect();
-  if (RectEmpty(area)) return;
+  if (RectEmpty(area))
+    return;
   hdc.FillRect(area, 0xFFFFFFFF);
   hdc.PushClip(area);
   for (CControlUI* c : items_) {
-    if (c->IsVisible()) c->DoPaint(hdc, area);
+    if (c->IsVisible())
+      c->DoPaint(hdc, area);
   }
   hdc.PopClip();
   hdc.DrawBorder(area, 1, 0xFF808080);
@@ -296,13 +343,17 @@ void CComboUI::PaintOverlay(RenderTarget& hdc) {
 
 void CComboUI::SetPos(const RECT& rect) {
   CControlUI::SetPos(rect);
-  if (dropped_) LayoutDrop();
+  if (dropped_)
+    LayoutDrop();
 }
 
-CControlUI* CComboUI::HitTest(POINT pt) { return CControlUI::HitTest(pt); }
+CControlUI* CComboUI::HitTest(POINT pt) {
+  return CControlUI::HitTest(pt);
+}
 
 bool CComboUI::Activate() {
-  if (!CControlUI::Activate()) return false;
+  if (!CControlUI::Activate())
+    return false;
   SetDropped(!dropped_);
   return true;
 }
@@ -310,12 +361,14 @@ bool CComboUI::Activate() {
 void CComboUI::DoEvent(TEventUI& event) {
   switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
-      if (IsEnabled()) pressed_ = true;
+      if (IsEnabled())
+        pressed_ = true;
       return;
     case UIEVENT_BUTTONUP:
       if (pressed_) {
         pressed_ = false;
-        if (PointInRect(rect_, event.ptMouse)) Activate();
+        if (PointInRect(rect_, event.ptMouse))
+          Activate();
       }
       return;
     case UIEVENT_KEYDOWN:
@@ -331,9 +384,11 @@ void CComboUI::DoEvent(TEventUI& event) {
 }
 
 void CComboUI::DoPaint(RenderTarget& hdc, const RECT& paint) {
-  if (RectEmpty(IntersectRects(paint, rect_))) return;
+  if (RectEmpty(IntersectRects(paint, rect_)))
+    return;
   CControlUI::DoPaint(hdc, paint);
-  if (!normal_image_.empty()) DrawImage(hdc, normal_image_, rect_);
+  if (!normal_image_.empty())
+    DrawImage(hdc, normal_image_, rect_);
   const std::string text = GetText();
   if (!text.empty() && manager_ != nullptr) {
     const RECT box{rect_.left + text_padding_.left, rect_.top + text_padding_.top,

@@ -32,7 +32,8 @@ class ListSelection {
   int cur() const { return cur_; }
   void set(int index) { cur_ = index; }
   void Inserted(int index) {
-    if (cur_ >= index) ++cur_;
+    if (cur_ >= index)
+      ++cur_;
   }
   void Removed(int index) {
     if (cur_ == index) {
@@ -81,7 +82,9 @@ class CListContainerElementUI : public CHorizontalLayoutUI {
 
   IListOwnerUI* GetOwner() const { return owner_; }
   void SetOwner(IListOwnerUI* owner) { owner_ = owner; }
-  int GetIndex() const { return owner_ != nullptr ? owner_->GetRowIndex(const_cast<CListContainerElementUI*>(this)) : -1; }
+  int GetIndex() const {
+    return owner_ != nullptr ? owner_->GetRowIndex(const_cast<CListContainerElementUI*>(this)) : -1;
+  }
   bool IsSelected() const { return selected_; }
   // Selects this row through its owner.
   bool Select(bool select = true);

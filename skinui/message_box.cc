@@ -12,12 +12,23 @@ std::string Escape(const std::string& s) {
   std::string out;
   for (char c : s) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out.push_back(c);
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;
@@ -25,11 +36,16 @@ std::string Escape(const std::string& s) {
 
 const char* IconMark(UINT type) {
   switch (type & 0xF0) {
-    case MB_ICONERROR: return "✖";
-    case MB_ICONQUESTION: return "?";
-    case MB_ICONWARNING: return "!";
-    case MB_ICONINFORMATION: return "i";
-    default: return "";
+    case MB_ICONERROR:
+      return "✖";
+    case MB_ICONQUESTION:
+      return "?";
+    case MB_ICONWARNING:
+      return "!";
+    case MB_ICONINFORMATION:
+      return "i";
+    default:
+      return "";
   }
 }
 
@@ -40,9 +56,12 @@ class SkinMessageBox : public WindowImplBase {
   CDuiString GetSkinFile() override { return skin_; }
   void OnClick(TNotifyUI& msg) override {
     const std::string& n = msg.pSender->GetName();
-    if (n == "mb_ok") Close(IDOK);
-    if (n == "mb_yes") Close(IDYES);
-    if (n == "mb_no") Close(IDNO);
+    if (n == "mb_ok")
+      Close(IDOK);
+    if (n == "mb_yes")
+      Close(IDYES);
+    if (n == "mb_no")
+      Close(IDNO);
   }
 
  protected:
@@ -57,7 +76,8 @@ class DefaultProvider : public MessageBoxProvider {
  public:
   int Show(HWND owner, const std::string& text, const std::string& caption, UINT type) override {
     SkinMessageBox box(MessageBoxSkin(text, caption, type), type);
-    if (box.Create(owner, caption.c_str(), WS_POPUP, 0) == nullptr) return IDCANCEL;
+    if (box.Create(owner, caption.c_str(), WS_POPUP, 0) == nullptr)
+      return IDCANCEL;
     box.CenterWindow();
     return static_cast<int>(box.ShowModal());
   }
@@ -89,7 +109,9 @@ std::string MessageBoxSkin(const std::string& text, const std::string& caption, 
          buttons + "<Control/></HorizontalLayout></VerticalLayout></Window>";
 }
 
-void SetMessageBoxProvider(MessageBoxProvider* provider) { g_provider = provider; }
+void SetMessageBoxProvider(MessageBoxProvider* provider) {
+  g_provider = provider;
+}
 
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
   static DefaultProvider fallback;

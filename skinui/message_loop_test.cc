@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/clock.h"
 #include "skinui/message_queue.h"
@@ -25,15 +25,19 @@ class TestWindow : public CWindowWnd {
   const char* GetWindowClassName() const override { return "TestWindow"; }
   LRESULT HandleMessage(UINT m, WPARAM w, LPARAM l) override {
     seen.push_back(m);
-    if (m == kPing || m == WM_TIMER) params.push_back(w);
-    if (on_message && on_message(m, w, l)) return 0;
+    if (m == kPing || m == WM_TIMER)
+      params.push_back(w);
+    if (on_message && on_message(m, w, l))
+      return 0;
     return CWindowWnd::HandleMessage(m, w, l);
   }
 
  protected:
   void OnFinalMessage(HWND) override {
-    if (final_flag != nullptr) *final_flag = true;
-    if (delete_on_final) delete this;
+    if (final_flag != nullptr)
+      *final_flag = true;
+    if (delete_on_final)
+      delete this;
   }
 };
 
@@ -49,7 +53,9 @@ void Drain() {
   }
 }
 
-std::vector<WPARAM> Pings(const TestWindow& w) { return w.params; }
+std::vector<WPARAM> Pings(const TestWindow& w) {
+  return w.params;
+}
 
 TEST(SkinuiMessageLoop, PostsFromOtherThreadsArriveInEachPostersOrder) {
   TestWindow w;
@@ -59,10 +65,12 @@ TEST(SkinuiMessageLoop, PostsFromOtherThreadsArriveInEachPostersOrder) {
   std::vector<std::thread> posters;
   for (int t = 0; t < 4; ++t) {
     posters.emplace_back([h, t] {
-      for (int i = 0; i < kPerThread; ++i) ASSERT_TRUE(PostMessage(h, kPing, t * 1000 + i, 0));
+      for (int i = 0; i < kPerThread; ++i)
+        ASSERT_TRUE(PostMessage(h, kPing, t * 1000 + i, 0));
     });
   }
-  for (auto& p : posters) p.join();
+  for (auto& p : posters)
+    p.join();
   Drain();
   ASSERT_EQ(w.params.size(), 4u * kPerThread);
   std::vector<int> next(4, 0);
@@ -80,10 +88,12 @@ TEST(SkinuiMessageLoop, PostToDestroyedWindowFailsAndThePosterKeepsItsRecord) {
   EXPECT_FALSE(IsWindow(h));
   auto record = std::make_unique<std::string>("result");
   bool posted = true;
-  std::thread([&] { posted = PostMessage(h, kPing, 0, reinterpret_cast<LPARAM>(record.get())); })
-      .join();
+  std::thread([&] {
+    posted = PostMessage(h, kPing, 0, reinterpret_cast<LPARAM>(record.get()));
+  }).join();
   EXPECT_FALSE(posted);
-  if (posted) (void)record.release();
+  if (posted)
+    (void)record.release();
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(*record, "result");
   // A handle is never handed out again, so an old handle never reaches a newer window.
@@ -201,7 +211,8 @@ UINT RunNested(int depth, HWND owner, std::vector<bool>* owner_enabled_seen) {
   w.Create(owner, "level", 0, 0, 0, 0, 100, 100);
   const HWND self = w.GetHWND();
   w.on_message = [&, self](UINT m, WPARAM, LPARAM) {
-    if (m != WM_SHOWWINDOW) return false;
+    if (m != WM_SHOWWINDOW)
+      return false;
     if (owner != nullptr) {
       CWindowWnd* o = WindowFromHandle(owner);
       owner_enabled_seen->push_back(o != nullptr && o->IsWindowEnabled());
@@ -231,7 +242,8 @@ TEST(SkinuiMessageLoop, ModalLoopsNestFourDeepWithAndWithoutOwners) {
   EXPECT_EQ(RunNested(5, nullptr, &owner_enabled), 104u);
   // Levels opened with an owner saw it disabled while they ran.
   ASSERT_FALSE(owner_enabled.empty());
-  for (bool e : owner_enabled) EXPECT_FALSE(e);
+  for (bool e : owner_enabled)
+    EXPECT_FALSE(e);
 }
 
 TEST(SkinuiMessageLoop, OwnerIsEnabledAgainAfterItsModalChildEnds) {
@@ -257,7 +269,8 @@ TEST(SkinuiMessageLoop, QuitInsideModalLoopsEndsThemAllAndReachesTheOuterLoop) {
   TestWindow outer;
   outer.Create(nullptr, "outer", 0, 0, 0, 0, 10, 10);
   outer.on_message = [&](UINT m, WPARAM, LPARAM) {
-    if (m != kPing) return false;
+    if (m != kPing)
+      return false;
     TestWindow inner;
     inner.Create(outer, "inner", 0, 0, 0, 0, 10, 10);
     PostQuitMessage(5);
@@ -293,11 +306,13 @@ TEST(SkinuiMessageLoop, DestroyingAnOwnerDestroysTheWindowsItOwnsFirst) {
   TestWindow child;
   child.Create(owner, "child", 0, 0, 0, 0, 10, 10);
   owner.on_message = [&](UINT m, WPARAM, LPARAM) {
-    if (m == WM_DESTROY) order.push_back("owner");
+    if (m == WM_DESTROY)
+      order.push_back("owner");
     return false;
   };
   child.on_message = [&](UINT m, WPARAM, LPARAM) {
-    if (m == WM_DESTROY) order.push_back("child");
+    if (m == WM_DESTROY)
+      order.push_back("child");
     return false;
   };
   owner.DestroyWindow();

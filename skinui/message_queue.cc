@@ -38,12 +38,14 @@ class ThreadQueue {
     EventPump* pump;
     {
       std::lock_guard<std::mutex> lock(mu_);
-      if (closed_) return false;
+      if (closed_)
+        return false;
       posted_.push_back(msg);
       pump = pump_;
     }
     cv_.notify_one();
-    if (pump != nullptr) pump->Wake();
+    if (pump != nullptr)
+      pump->Wake();
     return true;
   }
 
@@ -75,10 +77,12 @@ class ThreadQueue {
       EventPump* pump;
       {
         std::unique_lock<std::mutex> lock(mu_);
-        if (TakeReadyLocked(out)) return true;
+        if (TakeReadyLocked(out))
+          return true;
         if (!wait) {
           pump = pump_;
-          if (pump == nullptr) return false;
+          if (pump == nullptr)
+            return false;
         } else {
           pump = pump_;
           if (pump == nullptr) {
@@ -106,7 +110,8 @@ class ThreadQueue {
 
   bool HasReady() {
     std::lock_guard<std::mutex> lock(mu_);
-    if (!posted_.empty() || quit_ || !paint_.empty()) return true;
+    if (!posted_.empty() || quit_ || !paint_.empty())
+      return true;
     return NextTimerLocked() == 0;
   }
 
@@ -137,7 +142,8 @@ class ThreadQueue {
 
   void Invalidate(HWND hwnd) {
     std::lock_guard<std::mutex> lock(mu_);
-    if (std::find(paint_.begin(), paint_.end(), hwnd) == paint_.end()) paint_.push_back(hwnd);
+    if (std::find(paint_.begin(), paint_.end(), hwnd) == paint_.end())
+      paint_.push_back(hwnd);
   }
 
   void ForgetWindow(HWND hwnd) {
@@ -169,7 +175,8 @@ class ThreadQueue {
         t.last = now;
         // Move it to the back so that one fast timer cannot starve the others.
         Timer fired = t;
-        std::erase_if(timers_, [&](const Timer& x) { return x.hwnd == fired.hwnd && x.id == fired.id; });
+        std::erase_if(timers_,
+                      [&](const Timer& x) { return x.hwnd == fired.hwnd && x.id == fired.id; });
         timers_.push_back(fired);
         *out = MSG{fired.hwnd, WM_TIMER, fired.id, 0};
         return true;
@@ -179,7 +186,8 @@ class ThreadQueue {
   }
 
   int NextTimerLocked() const {
-    if (timers_.empty()) return -1;
+    if (timers_.empty())
+      return -1;
     const uint32_t now = UiClock().TickCount();
     uint32_t best = UINT32_MAX;
     for (const Timer& t : timers_) {
@@ -224,7 +232,8 @@ Registry& registry() {
 struct QueueHolder {
   std::shared_ptr<ThreadQueue> queue;
   ~QueueHolder() {
-    if (!queue) return;
+    if (!queue)
+      return;
     queue->Close();
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mu);
@@ -250,7 +259,9 @@ std::shared_ptr<ThreadQueue> CurrentQueueShared() {
   return r.threads[q.id()].lock();
 }
 
-uintptr_t Key(HWND hwnd) { return reinterpret_cast<uintptr_t>(hwnd); }
+uintptr_t Key(HWND hwnd) {
+  return reinterpret_cast<uintptr_t>(hwnd);
+}
 
 // The entry's queue when `hwnd` is a window of the calling thread.
 bool IsOwnWindow(HWND hwnd) {
@@ -263,7 +274,9 @@ bool IsOwnWindow(HWND hwnd) {
 
 }  // namespace
 
-void SetUiClock(const platform::Clock* clock) { g_clock.store(clock); }
+void SetUiClock(const platform::Clock* clock) {
+  g_clock.store(clock);
+}
 
 const platform::Clock& UiClock() {
   const platform::Clock* c = g_clock.load();
@@ -275,14 +288,18 @@ DWORD GetCurrentThreadId() {
   return id;
 }
 
-void SetThreadEventPump(EventPump* pump) { CurrentQueue().SetPump(pump); }
+void SetThreadEventPump(EventPump* pump) {
+  CurrentQueue().SetPump(pump);
+}
 
 bool PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (hwnd == nullptr) return false;
+  if (hwnd == nullptr)
+    return false;
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mu);
   auto it = r.windows.find(Key(hwnd));
-  if (it == r.windows.end()) return false;
+  if (it == r.windows.end())
+    return false;
   return it->second.queue->Post(MSG{hwnd, message, wParam, lParam});
 }
 
@@ -294,49 +311,62 @@ bool PostThreadMessage(DWORD thread_id, UINT message, WPARAM wParam, LPARAM lPar
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mu);
   auto it = r.threads.find(thread_id);
-  if (it == r.threads.end()) return false;
+  if (it == r.threads.end())
+    return false;
   queue = it->second.lock();
-  if (!queue) return false;
+  if (!queue)
+    return false;
   return queue->Post(MSG{nullptr, message, wParam, lParam});
 }
 
-void PostQuitMessage(int exit_code) { CurrentQueue().PostQuit(exit_code); }
+void PostQuitMessage(int exit_code) {
+  CurrentQueue().PostQuit(exit_code);
+}
 
 bool GetMessage(MSG* msg) {
   CurrentQueue().Get(msg, /*wait=*/true);
   return msg->message != WM_QUIT;
 }
 
-bool PeekMessage(MSG* msg) { return CurrentQueue().Get(msg, /*wait=*/false); }
+bool PeekMessage(MSG* msg) {
+  return CurrentQueue().Get(msg, /*wait=*/false);
+}
 
 LRESULT DispatchMessage(const MSG& msg) {
   CWindowWnd* wnd = WindowFromHandle(msg.hwnd);
-  if (wnd == nullptr) return 0;
+  if (wnd == nullptr)
+    return 0;
   return wnd->HandleMessage(msg.message, msg.wParam, msg.lParam);
 }
 
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   CWindowWnd* wnd = WindowFromHandle(hwnd);
-  if (wnd == nullptr) return 0;
+  if (wnd == nullptr)
+    return 0;
   return wnd->HandleMessage(message, wParam, lParam);
 }
 
 int RunMessageLoop() {
   MSG msg;
-  while (GetMessage(&msg)) DispatchMessage(msg);
+  while (GetMessage(&msg))
+    DispatchMessage(msg);
   return static_cast<int>(msg.wParam);
 }
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms) {
-  if (!IsOwnWindow(hwnd)) return 0;
+  if (!IsOwnWindow(hwnd))
+    return 0;
   CurrentQueue().SetTimer(hwnd, id, elapse_ms);
   return id;
 }
 
-bool KillTimer(HWND hwnd, UINT_PTR id) { return CurrentQueue().KillTimer(hwnd, id); }
+bool KillTimer(HWND hwnd, UINT_PTR id) {
+  return CurrentQueue().KillTimer(hwnd, id);
+}
 
 void InvalidateWindow(HWND hwnd) {
-  if (IsOwnWindow(hwnd)) CurrentQueue().Invalidate(hwnd);
+  if (IsOwnWindow(hwnd))
+    CurrentQueue().Invalidate(hwnd);
 }
 
 bool IsWindow(HWND hwnd) {
@@ -346,18 +376,24 @@ bool IsWindow(HWND hwnd) {
 }
 
 CWindowWnd* WindowFromHandle(HWND hwnd) {
-  if (hwnd == nullptr) return nullptr;
+  if (hwnd == nullptr)
+    return nullptr;
   ThreadQueue& mine = CurrentQueue();
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mu);
   auto it = r.windows.find(Key(hwnd));
-  if (it == r.windows.end() || it->second.queue.get() != &mine) return nullptr;
+  if (it == r.windows.end() || it->second.queue.get() != &mine)
+    return nullptr;
   return it->second.wnd;
 }
 
-bool HasPendingMessages() { return CurrentQueue().HasReady(); }
+bool HasPendingMessages() {
+  return CurrentQueue().HasReady();
+}
 
-int MillisecondsToNextTimer() { return CurrentQueue().NextTimer(); }
+int MillisecondsToNextTimer() {
+  return CurrentQueue().NextTimer();
+}
 
 namespace internal {
 
@@ -386,7 +422,8 @@ std::vector<HWND> WindowsOfThread() {
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mu);
   for (const auto& [key, entry] : r.windows) {
-    if (entry.queue.get() == &mine) out.push_back(reinterpret_cast<HWND>(key));
+    if (entry.queue.get() == &mine)
+      out.push_back(reinterpret_cast<HWND>(key));
   }
   return out;
 }

@@ -24,20 +24,33 @@ constexpr int kDefaultFontSize = 12;
 std::string SkinPath(const std::string& folder, const std::string& name) {
   std::string n = name;
   std::replace(n.begin(), n.end(), '\\', '/');
-  if (!n.empty() && n[0] == '/') return n;
+  if (!n.empty() && n[0] == '/')
+    return n;
   return platform::JoinPath(folder, n);
 }
 
 }  // namespace
 
-void CPaintManagerUI::SetInstance(HINSTANCE instance) { g_instance = instance; }
-HINSTANCE CPaintManagerUI::GetInstance() { return g_instance; }
-void CPaintManagerUI::MessageLoop() { RunMessageLoop(); }
+void CPaintManagerUI::SetInstance(HINSTANCE instance) {
+  g_instance = instance;
+}
+HINSTANCE CPaintManagerUI::GetInstance() {
+  return g_instance;
+}
+void CPaintManagerUI::MessageLoop() {
+  RunMessageLoop();
+}
 void CPaintManagerUI::Term() {}
-void CPaintManagerUI::SetResourcePath(const std::string& folder) { ResourcePath() = folder; }
-const std::string& CPaintManagerUI::GetResourcePath() { return ResourcePath(); }
+void CPaintManagerUI::SetResourcePath(const std::string& folder) {
+  ResourcePath() = folder;
+}
+const std::string& CPaintManagerUI::GetResourcePath() {
+  return ResourcePath();
+}
 
-CPaintManagerUI::CPaintManagerUI() { default_font_.size = kDefaultFontSize; }
+CPaintManagerUI::CPaintManagerUI() {
+  default_font_.size = kDefaultFontSize;
+}
 
 CPaintManagerUI::~CPaintManagerUI() {
   // Controls being destroyed call back into ReapControl; the tree goes first.
@@ -45,14 +58,17 @@ CPaintManagerUI::~CPaintManagerUI() {
   root_.reset();
 }
 
-void CPaintManagerUI::Init(CWindowWnd* window) { window_ = window; }
+void CPaintManagerUI::Init(CWindowWnd* window) {
+  window_ = window;
+}
 
 HWND CPaintManagerUI::GetPaintWindow() const {
   return window_ != nullptr ? window_->GetHWND() : nullptr;
 }
 
 bool CPaintManagerUI::AttachDialog(CControlUI* root) {
-  if (root == nullptr) return false;
+  if (root == nullptr)
+    return false;
   overlay_ = nullptr;
   focus_ = hot_ = captured_ = nullptr;
   root_.reset(root);
@@ -63,12 +79,15 @@ bool CPaintManagerUI::AttachDialog(CControlUI* root) {
 }
 
 CControlUI* CPaintManagerUI::FindControl(const char* name) const {
-  if (name == nullptr) return nullptr;
+  if (name == nullptr)
+    return nullptr;
   const auto it = names_.find(name);
   return it == names_.end() || it->second.empty() ? nullptr : it->second.front();
 }
 
-CControlUI* CPaintManagerUI::FindControl(POINT pt) const { return HitTest(pt); }
+CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
+  return HitTest(pt);
+}
 
 CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* parent, const char* name) const {
   return parent != nullptr ? parent->FindByName(name) : nullptr;
@@ -80,7 +99,9 @@ void CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
   }
 }
 
-void CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) { std::erase(notifiers_, notifier); }
+void CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
+  std::erase(notifiers_, notifier);
+}
 
 void CPaintManagerUI::SendNotify(CControlUI* sender, const char* type, WPARAM wParam,
                                  LPARAM lParam) {
@@ -96,18 +117,23 @@ void CPaintManagerUI::SendNotify(CControlUI* sender, const char* type, WPARAM wP
     if (sender->GetInterface("ListContainerElement") != nullptr) {
       CControlUI* list = sender->GetParent();
       if (list != nullptr && list->GetInterface("IListOwner") != nullptr) {
-        if (!list->OnNotify(&msg)) go_on = false;
+        if (!list->OnNotify(&msg))
+          go_on = false;
       }
     }
-    if (!go_on) return;
+    if (!go_on)
+      return;
   }
   const std::vector<INotifyUI*> targets = notifiers_;
-  for (INotifyUI* n : targets) n->Notify(msg);
+  for (INotifyUI* n : targets)
+    n->Notify(msg);
 }
 
 void CPaintManagerUI::SetFocus(CControlUI* control) {
-  if (control == focus_) return;
-  if (control != nullptr && (control->GetManager() != this || !control->IsVisible())) return;
+  if (control == focus_)
+    return;
+  if (control != nullptr && (control->GetManager() != this || !control->IsVisible()))
+    return;
   CControlUI* old = focus_;
   focus_ = control;
   if (old != nullptr) {
@@ -129,19 +155,22 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
 
 void CPaintManagerUI::SendEvent(CControlUI* control, TEventUI& event) {
   event.dwTimestamp = UiClock().TickCount();
-  if (!control->OnEvent(&event)) return;
+  if (!control->OnEvent(&event))
+    return;
   control->DoEvent(event);
 }
 
 CControlUI* CPaintManagerUI::HitTest(POINT pt) const {
   if (overlay_ != nullptr) {
-    if (PointInRect(overlay_->OverlayRect(), pt)) return overlay_->OverlayHitTest(pt);
+    if (PointInRect(overlay_->OverlayRect(), pt))
+      return overlay_->OverlayHitTest(pt);
   }
   return root_ ? root_->HitTest(pt) : nullptr;
 }
 
 void CPaintManagerUI::UpdateHot(CControlUI* now, POINT pt) {
-  if (now == hot_) return;
+  if (now == hot_)
+    return;
   CControlUI* old = hot_;
   hot_ = now;
   if (old != nullptr) {
@@ -160,8 +189,7 @@ void CPaintManagerUI::UpdateHot(CControlUI* now, POINT pt) {
   }
 }
 
-bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
-                                     LRESULT& result) {
+bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   const bool input_allowed = window_ == nullptr || window_->IsWindowEnabled();
   const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -173,7 +201,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
       NeedUpdate();
       return false;
     case WM_MOUSEMOVE: {
-      if (!input_allowed) return true;
+      if (!input_allowed)
+        return true;
       UpdateHot(HitTest(pt), pt);
       if (captured_ != nullptr) {
         TEventUI e;
@@ -186,7 +215,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
-      if (!input_allowed) return true;
+      if (!input_allowed)
+        return true;
       if (overlay_ != nullptr && !PointInRect(overlay_->OverlayRect(), pt)) {
         IOverlayUI* o = overlay_;
         overlay_ = nullptr;
@@ -194,14 +224,16 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
       }
       CControlUI* target = HitTest(pt);
       UpdateHot(target, pt);
-      if (target == nullptr) return true;
+      if (target == nullptr)
+        return true;
       for (CControlUI* c = target; c != nullptr; c = c->GetParent()) {
         if (c->WantsFocus()) {
           SetFocus(c);
           break;
         }
       }
-      if (target->GetManager() != this) return true;  // a focus handler removed it
+      if (target->GetManager() != this)
+        return true;  // a focus handler removed it
       captured_ = target;
       TEventUI e;
       e.Type = message == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK;
@@ -211,7 +243,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
       return true;
     }
     case WM_LBUTTONUP: {
-      if (captured_ == nullptr) return true;
+      if (captured_ == nullptr)
+        return true;
       CControlUI* target = captured_;
       captured_ = nullptr;
       TEventUI e;
@@ -222,9 +255,11 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
       return true;
     }
     case WM_MOUSEWHEEL: {
-      if (!input_allowed) return true;
+      if (!input_allowed)
+        return true;
       CControlUI* target = HitTest(pt);
-      if (target == nullptr) return true;
+      if (target == nullptr)
+        return true;
       TEventUI e;
       e.Type = UIEVENT_SCROLLWHEEL;
       e.pSender = target;
@@ -235,7 +270,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     }
     case WM_KEYDOWN:
     case WM_CHAR: {
-      if (!input_allowed || focus_ == nullptr) return false;
+      if (!input_allowed || focus_ == nullptr)
+        return false;
       TEventUI e;
       e.Type = message == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
       e.pSender = focus_;
@@ -249,7 +285,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 void CPaintManagerUI::LayoutIfNeeded() {
-  if (!root_ || window_ == nullptr) return;
+  if (!root_ || window_ == nullptr)
+    return;
   // A windowinit handler may change the tree; lay out again until it settles.
   for (int round = 0; round < 4 && need_update_; ++round) {
     need_update_ = false;
@@ -263,15 +300,18 @@ void CPaintManagerUI::LayoutIfNeeded() {
 }
 
 void CPaintManagerUI::Paint() {
-  if (window_ == nullptr || window_->GetHWND() == nullptr) return;
+  if (window_ == nullptr || window_->GetHWND() == nullptr)
+    return;
   LayoutIfNeeded();
   NativeWindow* native = window_->native();
-  if (native == nullptr || !root_) return;
+  if (native == nullptr || !root_)
+    return;
   const SIZE size = window_->GetClientSize();
   const RECT all{0, 0, size.cx, size.cy};
   RenderTarget& target = native->BeginPaint();
   root_->DoPaint(target, all);
-  if (overlay_ != nullptr) overlay_->PaintOverlay(target);
+  if (overlay_ != nullptr)
+    overlay_->PaintOverlay(target);
   native->EndPaint();
 }
 
@@ -282,7 +322,8 @@ void CPaintManagerUI::NeedUpdate() {
 
 void CPaintManagerUI::Invalidate() {
   const HWND h = GetPaintWindow();
-  if (h != nullptr) InvalidateWindow(h);
+  if (h != nullptr)
+    InvalidateWindow(h);
 }
 
 const std::string& CPaintManagerUI::GetResourceFolder() const {
@@ -291,7 +332,8 @@ const std::string& CPaintManagerUI::GetResourceFolder() const {
 
 void CPaintManagerUI::AddFont(int id, const FontSpec& font, bool is_default) {
   fonts_[id] = font;
-  if (is_default) default_font_ = font;
+  if (is_default)
+    default_font_ = font;
 }
 
 const FontSpec& CPaintManagerUI::GetFont(int id) const {
@@ -311,9 +353,11 @@ const std::string* CPaintManagerUI::GetDefaultAttributeList(
 }
 
 Image* CPaintManagerUI::GetImage(const std::string& name) {
-  if (name.empty()) return nullptr;
+  if (name.empty())
+    return nullptr;
   const auto it = images_.find(name);
-  if (it != images_.end()) return it->second.get();
+  if (it != images_.end())
+    return it->second.get();
   std::string bytes;
   std::shared_ptr<Image> image;
   if (platform::ReadFile(SkinPath(GetResourceFolder(), name), &bytes)) {
@@ -326,7 +370,8 @@ Image* CPaintManagerUI::GetImage(const std::string& name) {
 
 bool CPaintManagerUI::AddImage(const std::string& name, const std::string& bytes) {
   std::shared_ptr<Image> image = CurrentBackend().DecodeImage(bytes);
-  if (!image) return false;
+  if (!image)
+    return false;
   images_[name] = std::move(image);
   Invalidate();
   return true;
@@ -345,9 +390,11 @@ void CPaintManagerUI::AddOptionGroup(const std::string& group, CControlUI* optio
 
 void CPaintManagerUI::RemoveOptionGroup(const std::string& group, CControlUI* option) {
   const auto it = option_groups_.find(group);
-  if (it == option_groups_.end()) return;
+  if (it == option_groups_.end())
+    return;
   std::erase(it->second, option);
-  if (it->second.empty()) option_groups_.erase(it);
+  if (it->second.empty())
+    option_groups_.erase(it);
 }
 
 const std::vector<CControlUI*>* CPaintManagerUI::GetOptionGroup(const std::string& group) const {
@@ -361,24 +408,32 @@ void CPaintManagerUI::SetOverlay(IOverlayUI* overlay) {
 }
 
 void CPaintManagerUI::RegisterName(CControlUI* control) {
-  if (control->GetName().empty()) return;
+  if (control->GetName().empty())
+    return;
   auto& list = names_[control->GetName()];
-  if (std::find(list.begin(), list.end(), control) == list.end()) list.push_back(control);
+  if (std::find(list.begin(), list.end(), control) == list.end())
+    list.push_back(control);
 }
 
 void CPaintManagerUI::UnregisterName(CControlUI* control, const std::string& name) {
   const auto it = names_.find(name);
-  if (it == names_.end()) return;
+  if (it == names_.end())
+    return;
   std::erase(it->second, control);
-  if (it->second.empty()) names_.erase(it);
+  if (it->second.empty())
+    names_.erase(it);
 }
 
 void CPaintManagerUI::ReapControl(CControlUI* control) {
   UnregisterName(control, control->GetName());
-  if (focus_ == control) focus_ = nullptr;
-  if (hot_ == control) hot_ = nullptr;
-  if (captured_ == control) captured_ = nullptr;
-  if (overlay_ != nullptr && dynamic_cast<IOverlayUI*>(control) == overlay_) overlay_ = nullptr;
+  if (focus_ == control)
+    focus_ = nullptr;
+  if (hot_ == control)
+    hot_ = nullptr;
+  if (captured_ == control)
+    captured_ = nullptr;
+  if (overlay_ != nullptr && dynamic_cast<IOverlayUI*>(control) == overlay_)
+    overlay_ = nullptr;
 }
 
 }  // namespace skinui

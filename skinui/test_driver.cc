@@ -7,18 +7,21 @@
 namespace skinui {
 
 TestDriver::TestDriver(platform::ManualClock* clock) : clock_(clock) {
-  if (clock_ != nullptr) SetUiClock(clock_);
+  if (clock_ != nullptr)
+    SetUiClock(clock_);
 }
 
 TestDriver::~TestDriver() {
-  if (clock_ != nullptr) SetUiClock(nullptr);
+  if (clock_ != nullptr)
+    SetUiClock(nullptr);
 }
 
 bool TestDriver::RunUntilIdle() {
   MSG msg;
   while (PeekMessage(&msg)) {
     if (msg.message == WM_QUIT) {
-      if (msg.hwnd == nullptr) PostQuitMessage(static_cast<int>(msg.wParam));
+      if (msg.hwnd == nullptr)
+        PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
     DispatchMessage(msg);
@@ -27,7 +30,8 @@ bool TestDriver::RunUntilIdle() {
 }
 
 void TestDriver::Advance(uint32_t ms) {
-  if (clock_ != nullptr) clock_->Advance(ms);
+  if (clock_ != nullptr)
+    clock_->Advance(ms);
   RunUntilIdle();
 }
 
@@ -37,9 +41,11 @@ CControlUI* TestDriver::Find(WindowImplBase& window, const char* name) {
 
 bool TestDriver::ClickControl(WindowImplBase& window, CControlUI* control) {
   RunUntilIdle();  // the layout must be current for the control's rectangle to mean anything
-  if (control == nullptr || !control->IsVisible()) return false;
+  if (control == nullptr || !control->IsVisible())
+    return false;
   const RECT r = control->GetPos();
-  if (RectEmpty(r)) return false;
+  if (RectEmpty(r))
+    return false;
   const LPARAM at = MAKELPARAM(static_cast<WORD>((r.left + r.right) / 2),
                                static_cast<WORD>((r.top + r.bottom) / 2));
   const HWND h = window.GetHWND();
@@ -55,8 +61,10 @@ bool TestDriver::Click(WindowImplBase& window, const char* name) {
 }
 
 bool TestDriver::Type(WindowImplBase& window, const char* name, const std::string& utf8) {
-  if (!Click(window, name)) return false;
-  for (char32_t c : DecodeUtf8(utf8)) PostMessage(window.GetHWND(), WM_CHAR, c, 0);
+  if (!Click(window, name))
+    return false;
+  for (char32_t c : DecodeUtf8(utf8))
+    PostMessage(window.GetHWND(), WM_CHAR, c, 0);
   RunUntilIdle();
   return true;
 }
@@ -68,7 +76,8 @@ void TestDriver::PressKey(WindowImplBase& window, WPARAM key) {
 
 void TestDriver::AnswerNextModal(std::function<void(WindowImplBase&)> answer) {
   internal::PushModalAnswer([answer = std::move(answer)](CWindowWnd& wnd) {
-    if (auto* w = dynamic_cast<WindowImplBase*>(&wnd)) answer(*w);
+    if (auto* w = dynamic_cast<WindowImplBase*>(&wnd))
+      answer(*w);
   });
 }
 

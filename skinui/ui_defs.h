@@ -2,10 +2,11 @@
 // notify-map form the hall's windows declare.
 #pragma once
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <strings.h>
 
 #include "platform/win_types.h"
 
@@ -47,7 +48,9 @@ enum UiEvent : int {
 };
 inline constexpr int kUiMouseFirst = UIEVENT_MOUSEMOVE;
 inline constexpr int kUiMouseLast = UIEVENT_SCROLLWHEEL;
-inline bool IsMouseEvent(int type) { return type >= kUiMouseFirst && type <= kUiMouseLast; }
+inline bool IsMouseEvent(int type) {
+  return type >= kUiMouseFirst && type <= kUiMouseLast;
+}
 
 struct TEventUI {
   int Type = 0;
@@ -84,11 +87,14 @@ class INotifyUI {
 inline bool PointInRect(const RECT& r, POINT p) {
   return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
-inline bool RectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+inline bool RectEmpty(const RECT& r) {
+  return r.right <= r.left || r.bottom <= r.top;
+}
 inline RECT IntersectRects(const RECT& a, const RECT& b) {
   RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
          std::min(a.bottom, b.bottom)};
-  if (RectEmpty(r)) r = RECT{0, 0, 0, 0};
+  if (RectEmpty(r))
+    r = RECT{0, 0, 0, 0};
   return r;
 }
 }  // namespace skinui

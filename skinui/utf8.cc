@@ -28,7 +28,8 @@ std::u32string DecodeUtf8(std::string_view s) {
     bool ok = i + static_cast<size_t>(extra) < s.size();
     for (int k = 1; ok && k <= extra; ++k) {
       const unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) ok = false;
+      if ((cc & 0xC0) != 0x80)
+        ok = false;
       cp = (cp << 6) | (cc & 0x3F);
     }
     if (!ok) {
@@ -61,9 +62,11 @@ void AppendUtf8(std::string& out, char32_t c) {
 }
 
 size_t DropLastCharacter(std::string_view text) {
-  if (text.empty()) return 0;
+  if (text.empty())
+    return 0;
   size_t n = text.size() - 1;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+    --n;
   return n;
 }
 

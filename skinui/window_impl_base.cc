@@ -24,50 +24,67 @@ LRESULT WindowImplBase::OnCreate() {
   m_pm.AddNotifier(this);
   const SIZE now = GetClientSize();
   const SIZE init = m_pm.GetInitSize();
-  if ((now.cx <= 0 || now.cy <= 0) && init.cx > 0 && init.cy > 0) ResizeClient(init.cx, init.cy);
+  if ((now.cx <= 0 || now.cy <= 0) && init.cx > 0 && init.cy > 0)
+    ResizeClient(init.cx, init.cy);
   InitWindow();
   return 0;
 }
 
 LRESULT WindowImplBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE) return OnCreate();
+  if (message == WM_CREATE)
+    return OnCreate();
   BOOL handled = FALSE;
   LRESULT result = 0;
-  if (message == WM_KEYDOWN && ResponseDefaultKeyEvent(wParam) != 0) return 0;
+  if (message == WM_KEYDOWN && ResponseDefaultKeyEvent(wParam) != 0)
+    return 0;
   if (message == WM_CLOSE) {
     result = OnClose(message, wParam, lParam, handled);
-    if (handled) return result;
+    if (handled)
+      return result;
   } else if (message == WM_SYSCOMMAND) {
     result = OnSysCommand(message, wParam, lParam, handled);
-    if (handled) return result;
+    if (handled)
+      return result;
   }
   bool filtered = false;
   result = MessageHandler(message, wParam, lParam, filtered);
-  if (filtered) return result;
+  if (filtered)
+    return result;
   result = HandleCustomMessage(message, wParam, lParam, handled);
-  if (handled) return result;
-  if (m_pm.MessageHandler(message, wParam, lParam, result)) return result;
+  if (handled)
+    return result;
+  if (m_pm.MessageHandler(message, wParam, lParam, result))
+    return result;
   return CWindowWnd::HandleMessage(message, wParam, lParam);
 }
 
 void WindowImplBase::Notify(TNotifyUI& msg) {
   if (const NotifyMapEntry* e = GetMessageMap()) {
-    const std::string sender = msg.pSender != nullptr ? std::string(msg.pSender->GetName()) : std::string();
+    const std::string sender =
+        msg.pSender != nullptr ? std::string(msg.pSender->GetName()) : std::string();
     for (; e->type != nullptr && e->type[0] != '\0'; ++e) {
-      if (msg.sType != e->type) continue;
-      if (e->control != nullptr && e->control[0] != '\0' && sender != e->control) continue;
-      if (e->handler != nullptr) (this->*(e->handler))(msg);
+      if (msg.sType != e->type)
+        continue;
+      if (e->control != nullptr && e->control[0] != '\0' && sender != e->control)
+        continue;
+      if (e->handler != nullptr)
+        (this->*(e->handler))(msg);
       return;
     }
   }
-  if (msg.sType == kNotifyClick) OnClick(msg);
+  if (msg.sType == kNotifyClick)
+    OnClick(msg);
 }
 
-CControlUI* WindowImplBase::CreateControl(const char*) { return nullptr; }
+CControlUI* WindowImplBase::CreateControl(const char*) {
+  return nullptr;
+}
 
 void WindowImplBase::OnClick(TNotifyUI&) {}
 
-LRESULT WindowImplBase::ResponseDefaultKeyEvent(WPARAM) { return 0; }
+LRESULT WindowImplBase::ResponseDefaultKeyEvent(WPARAM) {
+  return 0;
+}
 
 LRESULT WindowImplBase::OnClose(UINT, WPARAM, LPARAM, BOOL& handled) {
   handled = FALSE;
@@ -98,6 +115,8 @@ CControlUI* WindowImplBase::FindControl(const char* name) {
   return c;
 }
 
-void WindowImplBase::OnFinalMessage(HWND) { m_pm.RemoveNotifier(this); }
+void WindowImplBase::OnFinalMessage(HWND) {
+  m_pm.RemoveNotifier(this);
+}
 
 }  // namespace skinui

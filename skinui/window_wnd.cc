@@ -1,8 +1,8 @@
 #include "skinui/window_wnd.h"
 
-#include "skinui/message_queue.h"
-
 #include <deque>
+
+#include "skinui/message_queue.h"
 
 namespace skinui {
 namespace {
@@ -15,7 +15,8 @@ std::deque<std::function<void(CWindowWnd&)>>& ModalAnswers() {
 // Runs the next scripted answer for `wnd`; false when there is none.
 bool RunModalAnswer(CWindowWnd& wnd) {
   auto& answers = ModalAnswers();
-  if (answers.empty()) return false;
+  if (answers.empty())
+    return false;
   auto answer = std::move(answers.front());
   answers.pop_front();
   answer(wnd);  // may destroy (and delete) wnd
@@ -28,7 +29,9 @@ namespace internal {
 void PushModalAnswer(std::function<void(CWindowWnd&)> answer) {
   ModalAnswers().push_back(std::move(answer));
 }
-size_t PendingModalAnswers() { return ModalAnswers().size(); }
+size_t PendingModalAnswers() {
+  return ModalAnswers().size();
+}
 }  // namespace internal
 
 CWindowWnd::~CWindowWnd() {
@@ -38,13 +41,15 @@ CWindowWnd::~CWindowWnd() {
   if (h != nullptr) {
     internal::UnregisterWindow(h);
     hwnd_.store(nullptr);
-    if (modal_ != nullptr) modal_->done = true;
+    if (modal_ != nullptr)
+      modal_->done = true;
   }
 }
 
-HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD /*ex_style*/, int x,
-                        int y, int cx, int cy, void* /*menu*/) {
-  if (hwnd_.load() != nullptr) return hwnd_.load();
+HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD /*ex_style*/, int x, int y,
+                        int cx, int cy, void* /*menu*/) {
+  if (hwnd_.load() != nullptr)
+    return hwnd_.load();
   owner_ = owner;
   title_ = name != nullptr ? name : "";
   rect_ = RECT{x, y, x + cx, y + cy};
@@ -56,30 +61,38 @@ HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD /*ex_st
     DestroyWindow();
     return nullptr;
   }
-  if (hwnd_.load() == nullptr) return nullptr;
-  if (style & WS_VISIBLE) ShowWindow(true);
+  if (hwnd_.load() == nullptr)
+    return nullptr;
+  if (style & WS_VISIBLE)
+    ShowWindow(true);
   return h;
 }
 
 void CWindowWnd::ShowWindow(bool show, bool /*take_focus*/) {
-  if (hwnd_.load() == nullptr || visible_ == show) return;
+  if (hwnd_.load() == nullptr || visible_ == show)
+    return;
   visible_ = show;
-  if (native_) native_->Show(show);
+  if (native_)
+    native_->Show(show);
   HandleMessage(WM_SHOWWINDOW, show ? 1 : 0, 0);
-  if (show) InvalidateWindow(hwnd_.load());
+  if (show)
+    InvalidateWindow(hwnd_.load());
 }
 
 UINT CWindowWnd::ShowModal() {
   const HWND self = hwnd_.load();
-  if (self == nullptr) return static_cast<UINT>(-1);
+  if (self == nullptr)
+    return static_cast<UINT>(-1);
   ModalState state;
   modal_ = &state;
   const HWND owner = owner_;
-  if (CWindowWnd* o = WindowFromHandle(owner)) o->EnableWindow(false);
+  if (CWindowWnd* o = WindowFromHandle(owner))
+    o->EnableWindow(false);
   ShowWindow(true);
   MSG msg;
   while (!state.done) {
-    if (!HasPendingMessages() && RunModalAnswer(*this)) continue;
+    if (!HasPendingMessages() && RunModalAnswer(*this))
+      continue;
     if (!GetMessage(&msg)) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
@@ -87,14 +100,17 @@ UINT CWindowWnd::ShowModal() {
     DispatchMessage(msg);
   }
   // The object may be gone (it deleted itself); only `state` and the handles are safe here.
-  if (!state.done) modal_ = nullptr;
-  if (CWindowWnd* o = WindowFromHandle(owner)) o->EnableWindow(true);
+  if (!state.done)
+    modal_ = nullptr;
+  if (CWindowWnd* o = WindowFromHandle(owner))
+    o->EnableWindow(true);
   return state.result;
 }
 
 void CWindowWnd::Close(UINT result) {
   const HWND h = hwnd_.load();
-  if (h != nullptr) skinui::PostMessage(h, WM_CLOSE, result, 0);
+  if (h != nullptr)
+    skinui::PostMessage(h, WM_CLOSE, result, 0);
 }
 
 void CWindowWnd::CenterWindow() {
@@ -109,7 +125,8 @@ void CWindowWnd::CenterWindow() {
   const LONG x = area.left + (area.right - area.left - size.cx) / 2;
   const LONG y = area.top + (area.bottom - area.top - size.cy) / 2;
   rect_ = RECT{x, y, x + size.cx, y + size.cy};
-  if (native_) native_->SetBounds(rect_);
+  if (native_)
+    native_->SetBounds(rect_);
 }
 
 bool CWindowWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -123,7 +140,8 @@ LRESULT CWindowWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void CWindowWnd::ResizeClient(int cx, int cy) {
   rect_.right = rect_.left + cx;
   rect_.bottom = rect_.top + cy;
-  if (native_) native_->SetBounds(rect_);
+  if (native_)
+    native_->SetBounds(rect_);
   if (hwnd_.load() != nullptr) {
     HandleMessage(WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(cx), static_cast<WORD>(cy)));
   }
@@ -131,11 +149,13 @@ void CWindowWnd::ResizeClient(int cx, int cy) {
 
 void CWindowWnd::DestroyWindow() {
   const HWND h = hwnd_.load();
-  if (h == nullptr || destroying_) return;
+  if (h == nullptr || destroying_)
+    return;
   destroying_ = true;
   for (HWND other : internal::WindowsOfThread()) {
     CWindowWnd* w = WindowFromHandle(other);
-    if (w != nullptr && w != this && w->owner_ == h) w->DestroyWindow();
+    if (w != nullptr && w != this && w->owner_ == h)
+      w->DestroyWindow();
   }
   HandleMessage(WM_DESTROY, 0, 0);
   internal::UnregisterWindow(h);
@@ -158,7 +178,8 @@ LRESULT CWindowWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/
       DestroyWindow();
       return 0;
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_CLOSE) return HandleMessage(WM_CLOSE, GetDismissResult(), 0);
+      if ((wParam & 0xFFF0) == SC_CLOSE)
+        return HandleMessage(WM_CLOSE, GetDismissResult(), 0);
       return 0;
     default:
       return 0;

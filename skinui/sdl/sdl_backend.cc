@@ -17,7 +17,8 @@ namespace skinui {
 struct SdlBackend::Font {
   TTF_Font* font = nullptr;
   ~Font() {
-    if (font != nullptr) TTF_CloseFont(font);
+    if (font != nullptr)
+      TTF_CloseFont(font);
   }
 };
 
@@ -80,10 +81,13 @@ class SdlTarget : public RenderTarget {
 
   void DrawImage(const Image& image, const RECT& dest, const RECT& source) override {
     const auto* img = dynamic_cast<const SdlImage*>(&image);
-    if (img == nullptr) return;
+    if (img == nullptr)
+      return;
     SDL_Texture*& tex = images_[img];
-    if (tex == nullptr) tex = SDL_CreateTextureFromSurface(renderer_, img->surface());
-    if (tex == nullptr) return;
+    if (tex == nullptr)
+      tex = SDL_CreateTextureFromSurface(renderer_, img->surface());
+    if (tex == nullptr)
+      return;
     const SDL_Rect s = ToSdl(source);
     const SDL_Rect d = ToSdl(dest);
     SDL_RenderCopy(renderer_, tex, &s, &d);
@@ -91,17 +95,23 @@ class SdlTarget : public RenderTarget {
 
   void DrawText(const std::string& text, const RECT& box, const FontSpec& font, DWORD argb,
                 UINT format) override {
-    if (text.empty() || RectEmpty(box)) return;
+    if (text.empty() || RectEmpty(box))
+      return;
     const int wrap = (format & DT_WORDBREAK) ? box.right - box.left : 0;
     SDL_Texture* tex = TextPicture(text, font, argb, wrap);
-    if (tex == nullptr) return;
+    if (tex == nullptr)
+      return;
     int w = 0, h = 0;
     SDL_QueryTexture(tex, nullptr, nullptr, &w, &h);
     LONG x = box.left, y = box.top;
-    if (format & DT_CENTER) x = box.left + (box.right - box.left - w) / 2;
-    if (format & DT_RIGHT) x = box.right - w;
-    if (format & DT_VCENTER) y = box.top + (box.bottom - box.top - h) / 2;
-    if (format & DT_BOTTOM) y = box.bottom - h;
+    if (format & DT_CENTER)
+      x = box.left + (box.right - box.left - w) / 2;
+    if (format & DT_RIGHT)
+      x = box.right - w;
+    if (format & DT_VCENTER)
+      y = box.top + (box.bottom - box.top - h) / 2;
+    if (format & DT_BOTTOM)
+      y = box.bottom - h;
     // Text never spills out of its box.
     PushClip(box);
     const SDL_Rect d{x, y, w, h};
@@ -116,7 +126,8 @@ class SdlTarget : public RenderTarget {
   }
 
   void PopClip() override {
-    if (!clips_.empty()) clips_.pop_back();
+    if (!clips_.empty())
+      clips_.pop_back();
     ApplyClip();
   }
 
@@ -129,7 +140,8 @@ class SdlTarget : public RenderTarget {
       return;
     }
     SDL_Rect r = ToSdl(clips_.back());
-    if (r.w == 0 || r.h == 0) r = SDL_Rect{-1, -1, 1, 1};  // nothing visible
+    if (r.w == 0 || r.h == 0)
+      r = SDL_Rect{-1, -1, 1, 1};  // nothing visible
     SDL_RenderSetClipRect(renderer_, &r);
   }
 
@@ -141,14 +153,17 @@ class SdlTarget : public RenderTarget {
       return it->second->second;
     }
     SdlBackend::Font* font = backend_->FontFor(spec);
-    if (font == nullptr) return nullptr;
-    SDL_Surface* s = wrap > 0 ? TTF_RenderUTF8_Blended_Wrapped(font->font, text.c_str(),
-                                                                ToColour(argb), wrap)
-                              : TTF_RenderUTF8_Blended(font->font, text.c_str(), ToColour(argb));
-    if (s == nullptr) return nullptr;
+    if (font == nullptr)
+      return nullptr;
+    SDL_Surface* s =
+        wrap > 0 ? TTF_RenderUTF8_Blended_Wrapped(font->font, text.c_str(), ToColour(argb), wrap)
+                 : TTF_RenderUTF8_Blended(font->font, text.c_str(), ToColour(argb));
+    if (s == nullptr)
+      return nullptr;
     SDL_Texture* tex = SDL_CreateTextureFromSurface(renderer_, s);
     SDL_FreeSurface(s);
-    if (tex == nullptr) return nullptr;
+    if (tex == nullptr)
+      return nullptr;
     text_lru_.emplace_front(key, tex);
     text_index_[key] = text_lru_.begin();
     if (text_lru_.size() > kTextCacheEntries) {
@@ -161,10 +176,12 @@ class SdlTarget : public RenderTarget {
 
   void Reset() {
     for (auto& [img, tex] : images_) {
-      if (tex != nullptr) SDL_DestroyTexture(tex);
+      if (tex != nullptr)
+        SDL_DestroyTexture(tex);
     }
     images_.clear();
-    for (auto& [key, tex] : text_lru_) SDL_DestroyTexture(tex);
+    for (auto& [key, tex] : text_lru_)
+      SDL_DestroyTexture(tex);
     text_lru_.clear();
     text_index_.clear();
     clips_.clear();
@@ -187,14 +204,17 @@ class SdlWindow : public NativeWindow {
     const int h = std::max<LONG>(1, bounds.bottom - bounds.top);
     window_ = SDL_CreateWindow(title.c_str(), bounds.left, bounds.top, w, h,
                                SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
-    if (window_ != nullptr) backend_->AddWindow(SDL_GetWindowID(window_), hwnd);
+    if (window_ != nullptr)
+      backend_->AddWindow(SDL_GetWindowID(window_), hwnd);
     size_ = SIZE{w, h};
   }
 
   ~SdlWindow() override {
     target_.Attach(nullptr, SIZE{});
-    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
-    if (surface_ != nullptr) SDL_FreeSurface(surface_);
+    if (renderer_ != nullptr)
+      SDL_DestroyRenderer(renderer_);
+    if (surface_ != nullptr)
+      SDL_FreeSurface(surface_);
     if (window_ != nullptr) {
       backend_->RemoveWindow(SDL_GetWindowID(window_));
       SDL_DestroyWindow(window_);
@@ -202,7 +222,8 @@ class SdlWindow : public NativeWindow {
   }
 
   void Show(bool show) override {
-    if (window_ == nullptr) return;
+    if (window_ == nullptr)
+      return;
     if (show) {
       SDL_ShowWindow(window_);
       SDL_RaiseWindow(window_);
@@ -212,12 +233,15 @@ class SdlWindow : public NativeWindow {
   }
 
   void SetTitle(const std::string& title) override {
-    if (window_ != nullptr) SDL_SetWindowTitle(window_, title.c_str());
+    if (window_ != nullptr)
+      SDL_SetWindowTitle(window_, title.c_str());
   }
 
   void SetBounds(const RECT& rect) override {
-    size_ = SIZE{std::max<LONG>(1, rect.right - rect.left), std::max<LONG>(1, rect.bottom - rect.top)};
-    if (window_ == nullptr) return;
+    size_ =
+        SIZE{std::max<LONG>(1, rect.right - rect.left), std::max<LONG>(1, rect.bottom - rect.top)};
+    if (window_ == nullptr)
+      return;
     SDL_SetWindowPosition(window_, rect.left, rect.top);
     SDL_SetWindowSize(window_, size_.cx, size_.cy);
   }
@@ -225,9 +249,12 @@ class SdlWindow : public NativeWindow {
   RenderTarget& BeginPaint() override {
     if (surface_ == nullptr || surface_->w != size_.cx || surface_->h != size_.cy) {
       target_.Attach(nullptr, SIZE{});
-      if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
-      if (surface_ != nullptr) SDL_FreeSurface(surface_);
-      surface_ = SDL_CreateRGBSurfaceWithFormat(0, size_.cx, size_.cy, 32, SDL_PIXELFORMAT_ARGB8888);
+      if (renderer_ != nullptr)
+        SDL_DestroyRenderer(renderer_);
+      if (surface_ != nullptr)
+        SDL_FreeSurface(surface_);
+      surface_ =
+          SDL_CreateRGBSurfaceWithFormat(0, size_.cx, size_.cy, 32, SDL_PIXELFORMAT_ARGB8888);
       renderer_ = surface_ != nullptr ? SDL_CreateSoftwareRenderer(surface_) : nullptr;
       target_.Attach(renderer_, size_);
     }
@@ -239,9 +266,11 @@ class SdlWindow : public NativeWindow {
   }
 
   void EndPaint() override {
-    if (renderer_ == nullptr) return;
+    if (renderer_ == nullptr)
+      return;
     SDL_RenderPresent(renderer_);
-    if (window_ == nullptr) return;
+    if (window_ == nullptr)
+      return;
     if (SDL_Surface* screen = SDL_GetWindowSurface(window_)) {
       SDL_BlitSurface(surface_, nullptr, screen, nullptr);
       SDL_UpdateWindowSurface(window_);
@@ -264,19 +293,32 @@ class SdlWindow : public NativeWindow {
 // Virtual keys of the SDL keys the controls act on; 0 for the others.
 WPARAM VirtualKey(SDL_Keycode k) {
   switch (k) {
-    case SDLK_BACKSPACE: return VK_BACK;
-    case SDLK_TAB: return VK_TAB;
-    case SDLK_RETURN: return VK_RETURN;
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_END: return VK_END;
-    case SDLK_HOME: return VK_HOME;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_DELETE: return VK_DELETE;
-    default: return 0;
+    case SDLK_BACKSPACE:
+      return VK_BACK;
+    case SDLK_TAB:
+      return VK_TAB;
+    case SDLK_RETURN:
+      return VK_RETURN;
+    case SDLK_ESCAPE:
+      return VK_ESCAPE;
+    case SDLK_SPACE:
+      return VK_SPACE;
+    case SDLK_END:
+      return VK_END;
+    case SDLK_HOME:
+      return VK_HOME;
+    case SDLK_LEFT:
+      return VK_LEFT;
+    case SDLK_UP:
+      return VK_UP;
+    case SDLK_RIGHT:
+      return VK_RIGHT;
+    case SDLK_DOWN:
+      return VK_DOWN;
+    case SDLK_DELETE:
+      return VK_DELETE;
+    default:
+      return 0;
   }
 }
 
@@ -321,16 +363,20 @@ std::unique_ptr<NativeWindow> SdlBackend::CreateNativeWindow(HWND hwnd, const st
 
 SIZE SdlBackend::ScreenSize() {
   SDL_DisplayMode mode;
-  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return SIZE{1920, 1080};
+  if (SDL_GetDesktopDisplayMode(0, &mode) != 0)
+    return SIZE{1920, 1080};
   return SIZE{mode.w, mode.h};
 }
 
 std::shared_ptr<Image> SdlBackend::DecodeImage(const std::string& bytes) {
-  if (bytes.empty()) return nullptr;
+  if (bytes.empty())
+    return nullptr;
   SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-  if (rw == nullptr) return nullptr;
+  if (rw == nullptr)
+    return nullptr;
   SDL_Surface* s = IMG_Load_RW(rw, 1);
-  if (s == nullptr) return nullptr;
+  if (s == nullptr)
+    return nullptr;
   return std::make_shared<SdlImage>(s);
 }
 
@@ -342,9 +388,12 @@ SdlBackend::Font* SdlBackend::FontFor(const FontSpec& spec) {
     slot->font = TTF_OpenFont(font_file_.c_str(), std::clamp(spec.size, 6, 96));
     if (slot->font != nullptr) {
       int style = TTF_STYLE_NORMAL;
-      if (spec.bold) style |= TTF_STYLE_BOLD;
-      if (spec.italic) style |= TTF_STYLE_ITALIC;
-      if (spec.underline) style |= TTF_STYLE_UNDERLINE;
+      if (spec.bold)
+        style |= TTF_STYLE_BOLD;
+      if (spec.italic)
+        style |= TTF_STYLE_ITALIC;
+      if (spec.underline)
+        style |= TTF_STYLE_UNDERLINE;
       TTF_SetFontStyle(slot->font, style);
     }
   }
@@ -354,7 +403,8 @@ SdlBackend::Font* SdlBackend::FontFor(const FontSpec& spec) {
 SIZE SdlBackend::MeasureText(const std::string& text, const FontSpec& spec) {
   Font* f = FontFor(spec);
   int w = 0, h = 0;
-  if (f == nullptr || TTF_SizeUTF8(f->font, text.c_str(), &w, &h) != 0) return SIZE{0, 0};
+  if (f == nullptr || TTF_SizeUTF8(f->font, text.c_str(), &w, &h) != 0)
+    return SIZE{0, 0};
   return SIZE{w, h};
 }
 
@@ -363,7 +413,8 @@ void SdlBackend::Pump(int timeout_ms) {
   if (timeout_ms != 0 && SDL_WaitEventTimeout(&e, timeout_ms < 0 ? 50 : timeout_ms) == 1) {
     Translate(&e);
   }
-  while (SDL_PollEvent(&e) == 1) Translate(&e);
+  while (SDL_PollEvent(&e) == 1)
+    Translate(&e);
 }
 
 void SdlBackend::Wake() {
@@ -390,8 +441,8 @@ void SdlBackend::Translate(const void* raw) {
     case SDL_MOUSEBUTTONUP:
       if (e.button.button == SDL_BUTTON_LEFT) {
         const UINT m = e.type == SDL_MOUSEBUTTONUP ? WM_LBUTTONUP
-                       : e.button.clicks >= 2       ? WM_LBUTTONDBLCLK
-                                                    : WM_LBUTTONDOWN;
+                       : e.button.clicks >= 2      ? WM_LBUTTONDBLCLK
+                                                   : WM_LBUTTONDOWN;
         PostMessage(target(e.button.windowID), m, 0, at(e.button.x, e.button.y));
       }
       break;
@@ -408,7 +459,8 @@ void SdlBackend::Translate(const void* raw) {
       }
       break;
     case SDL_TEXTINPUT:
-      for (char32_t c : DecodeUtf8(e.text.text)) PostMessage(target(e.text.windowID), WM_CHAR, c, 0);
+      for (char32_t c : DecodeUtf8(e.text.text))
+        PostMessage(target(e.text.windowID), WM_CHAR, c, 0);
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) {

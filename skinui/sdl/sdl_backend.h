@@ -49,7 +49,8 @@ class SdlBackend : public Backend, public EventPump {
   // The SDL window id of a window made by this backend, 0 for others.
   uint32_t SdlWindowId(HWND hwnd) const {
     for (const auto& [id, h] : windows_) {
-      if (h == hwnd) return id;
+      if (h == hwnd)
+        return id;
     }
     return 0;
   }

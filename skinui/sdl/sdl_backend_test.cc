@@ -2,11 +2,10 @@
 
 #include <SDL.h>
 #include <SDL_image.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "platform/file_util.h"
 #include "skinui/label.h"
@@ -34,15 +33,17 @@ class SdlTest : public ::testing::Test {
   // Non-white pixels of a PNG inside `r`.
   static int InkIn(const std::string& png, const RECT& r) {
     SDL_Surface* raw = IMG_Load(png.c_str());
-    if (raw == nullptr) return -1;
+    if (raw == nullptr)
+      return -1;
     SDL_Surface* s = SDL_ConvertSurfaceFormat(raw, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(raw);
     int ink = 0;
     for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(s->h, r.bottom); ++y) {
-      const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(s->pixels) +
-                                                          y * s->pitch);
+      const auto* row =
+          reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(s->pixels) + y * s->pitch);
       for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(s->w, r.right); ++x) {
-        if ((row[x] & 0xFFFFFF) != 0xFFFFFF) ++ink;
+        if ((row[x] & 0xFFFFFF) != 0xFFFFFF)
+          ++ink;
       }
     }
     SDL_FreeSurface(s);

@@ -15,7 +15,8 @@ TEST(HallControlText, SetsUtf8TextsCutsLongOnesAndSkipsMissingControls) {
   SetControlTextUtf8(&label, nullptr);
   EXPECT_EQ(label.GetText(), "");
   std::string long_text;
-  for (int i = 0; i < 1100; ++i) long_text += "汉";
+  for (int i = 0; i < 1100; ++i)
+    long_text += "汉";
   SetControlTextUtf8(&label, long_text.c_str());
   EXPECT_EQ(label.GetText().size(), 1023u * 3);  // 1023 whole characters
   std::vector<std::string> logged;

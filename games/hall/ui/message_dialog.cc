@@ -16,8 +16,12 @@ HWND g_owner = nullptr;
 
 }  // namespace
 
-void SetDialogOwnerWindow(HWND owner) { g_owner = owner; }
-HWND DialogOwnerWindow() { return skinui::IsWindow(g_owner) ? g_owner : nullptr; }
+void SetDialogOwnerWindow(HWND owner) {
+  g_owner = owner;
+}
+HWND DialogOwnerWindow() {
+  return skinui::IsWindow(g_owner) ? g_owner : nullptr;
+}
 
 MessageDialog::MessageDialog(int button_count, std::string title, std::string content,
                              std::string first, std::string second)
@@ -33,12 +37,14 @@ void MessageDialog::InitWindow() {
     char name[16];
     std::snprintf(name, sizeof name, "button_%d", n);
     buttons[n] = FindControl(name);
-    if (buttons[n] == nullptr) continue;
+    if (buttons[n] == nullptr)
+      continue;
     buttons[n]->SetTag(static_cast<UINT_PTR>(n));
     buttons[n]->OnNotify += skinui::MakeDelegate(this, &MessageDialog::OnButtonNotify);
   }
   auto show = [&](int n, bool visible) {
-    if (buttons[n] != nullptr) buttons[n]->SetVisible(visible);
+    if (buttons[n] != nullptr)
+      buttons[n]->SetVisible(visible);
   };
   if (button_count_ == 1) {
     show(1, false);
@@ -83,7 +89,9 @@ void MessageDialog::OnFinalMessage(HWND hwnd) {
   delete this;
 }
 
-UINT MessageDialog::GetDismissResult() const { return dismiss_result_; }
+UINT MessageDialog::GetDismissResult() const {
+  return dismiss_result_;
+}
 
 int ShowMessageDialog(int button_count, const std::string& content, const std::string& title,
                       const std::string& first_button, const std::string& second_button) {

@@ -132,7 +132,8 @@ TEST_F(MessageDialogTest, ASkinWithoutSomeControlsStillAsksAndReportsWhatIsMissi
   skinui::CPaintManagerUI::SetResourcePath(HALL_PROGRAM_FOLDER);
   auto mentions = [&](const char* s) {
     for (const auto& l : logged) {
-      if (l.find(s) != std::string::npos) return true;
+      if (l.find(s) != std::string::npos)
+        return true;
     }
     return false;
   };

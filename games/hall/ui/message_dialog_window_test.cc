@@ -1,10 +1,9 @@
 // The message dialog drawn for real (SDL offscreen, or a display the run chose).
 #include <SDL.h>
 #include <SDL_image.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
-
-#include <gtest/gtest.h>
 
 #include "games/hall/ui/message_dialog.h"
 #include "skinui/control.h"
@@ -17,7 +16,8 @@ namespace {
 // Pixels inside `r` that differ from the pixel at the top-left corner of `r` (the background).
 int InkIn(const std::string& png, const RECT& r) {
   SDL_Surface* raw = IMG_Load(png.c_str());
-  if (raw == nullptr) return -1;
+  if (raw == nullptr)
+    return -1;
   SDL_Surface* s = SDL_ConvertSurfaceFormat(raw, SDL_PIXELFORMAT_ARGB8888, 0);
   SDL_FreeSurface(raw);
   auto px = [&](int x, int y) {
@@ -27,7 +27,8 @@ int InkIn(const std::string& png, const RECT& r) {
   const uint32_t bg = px(r.left + 1, r.top + 1);
   int ink = 0;
   for (int y = r.top; y < std::min<LONG>(s->h, r.bottom); ++y) {
-    for (int x = r.left; x < std::min<LONG>(s->w, r.right); ++x) ink += px(x, y) != bg;
+    for (int x = r.left; x < std::min<LONG>(s->w, r.right); ++x)
+      ink += px(x, y) != bg;
   }
   SDL_FreeSurface(s);
   return ink;

@@ -4,9 +4,13 @@
 
 namespace hall {
 
-ProcessReqWin::ProcessReqWin() { ProcessReqWinRegistry::Instance().Add(this); }
+ProcessReqWin::ProcessReqWin() {
+  ProcessReqWinRegistry::Instance().Add(this);
+}
 
-ProcessReqWin::~ProcessReqWin() { ProcessReqWinRegistry::Instance().Remove(this); }
+ProcessReqWin::~ProcessReqWin() {
+  ProcessReqWinRegistry::Instance().Remove(this);
+}
 
 void ProcessReqWin::OnNetResult(qv::CMD_base*, uint32_t, uint32_t) {}
 
@@ -25,14 +29,16 @@ void ProcessReqWinRegistry::Remove(ProcessReqWin* window) {
   const auto pending = std::find(pending_additions_.begin(), pending_additions_.end(), window);
   if (pending != pending_additions_.end()) {
     pending_additions_.erase(pending);
-    if (std::find(registered_.begin(), registered_.end(), window) == registered_.end()) return;
+    if (std::find(registered_.begin(), registered_.end(), window) == registered_.end())
+      return;
   }
   pending_removals_.push_back(window);
   ApplyRemovals();
 }
 
 void ProcessReqWinRegistry::ApplyAdditions() {
-  if (depth_ > 0) return;
+  if (depth_ > 0)
+    return;
   for (ProcessReqWin* w : pending_additions_) {
     if (std::find(registered_.begin(), registered_.end(), w) == registered_.end()) {
       registered_.push_back(w);
@@ -42,10 +48,12 @@ void ProcessReqWinRegistry::ApplyAdditions() {
 }
 
 void ProcessReqWinRegistry::ApplyRemovals() {
-  if (depth_ > 0) return;
+  if (depth_ > 0)
+    return;
   for (ProcessReqWin* w : pending_removals_) {
     const auto it = std::find(registered_.begin(), registered_.end(), w);
-    if (it != registered_.end()) registered_.erase(it);
+    if (it != registered_.end())
+      registered_.erase(it);
   }
   pending_removals_.clear();
 }
@@ -59,7 +67,8 @@ void ProcessReqWinRegistry::Dispatch(qv::CMD_base* command, uint32_t a, uint32_t
   ++depth_;
   // The list does not change during the walk (changes wait), so its iterators stay valid.
   for (ProcessReqWin* w : registered_) {
-    if (!PendingRemoval(w)) w->OnNetResult(command, a, b);
+    if (!PendingRemoval(w))
+      w->OnNetResult(command, a, b);
   }
   --depth_;
   ApplyAdditions();

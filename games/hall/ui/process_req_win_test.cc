@@ -1,11 +1,11 @@
 #include "games/hall/ui/process_req_win.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace hall {
 namespace {
@@ -17,7 +17,8 @@ class Recorder : public ProcessReqWin {
   Recorder(std::string name, Log* log) : name_(std::move(name)), log_(log) {}
   void OnNetResult(qv::CMD_base*, uint32_t a, uint32_t) override {
     log_->push_back(name_ + ":" + std::to_string(a));
-    if (on_result) on_result(a);
+    if (on_result)
+      on_result(a);
   }
   std::function<void(uint32_t)> on_result;
 
@@ -26,7 +27,9 @@ class Recorder : public ProcessReqWin {
   Log* log_;
 };
 
-ProcessReqWinRegistry& Registry() { return ProcessReqWinRegistry::Instance(); }
+ProcessReqWinRegistry& Registry() {
+  return ProcessReqWinRegistry::Instance();
+}
 
 TEST(HallProcessReqWin, WindowsAreListedOnceInRegistrationOrderWhileTheyLive) {
   Log log;
@@ -65,9 +68,11 @@ TEST(HallProcessReqWin, ANestedWalkDoesNotApplyChangesUnderTheOuterOne) {
   // a's handler runs a modal loop in which the next result is offered; b leaves during that inner
   // walk. The outer walk must still reach c, and b must stay listed until the outer walk ends.
   a.on_result = [&](uint32_t n) {
-    if (n != 1) return;
+    if (n != 1)
+      return;
     b.on_result = [&](uint32_t m) {
-      if (m == 2) Registry().Remove(&b);
+      if (m == 2)
+        Registry().Remove(&b);
     };
     Registry().Dispatch(nullptr, 2, 0);
     EXPECT_TRUE(Registry().dispatching());

@@ -6,6 +6,7 @@
 // inside its parent instead of being laid out.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "skinui/backend.h"
@@ -112,6 +113,10 @@ class CControlUI {
   CEventSource OnNotify;
   CEventSource OnEvent;
 
+  // Expires when the control is destroyed, so code that called out to handlers can tell whether
+  // the control survived them (a handler may run a modal loop in which its row is rebuilt).
+  std::weak_ptr<const int> Life() const { return life_; }
+
  protected:
   virtual void PaintBkColor(RenderTarget& hdc);
   virtual void PaintBkImage(RenderTarget& hdc);
@@ -146,6 +151,7 @@ class CControlUI {
   DWORD border_colour_ = 0;
   int border_size_ = 0;
   CDuiString bk_image_;
+  std::shared_ptr<const int> life_ = std::make_shared<const int>(0);
 
   friend class CPaintManagerUI;
 };

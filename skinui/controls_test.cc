@@ -319,3 +319,33 @@ TEST(SkinuiMessageBox, DefaultBoxIsASkinWindowAnsweredThroughItsButtons) {
 
 }  // namespace
 }  // namespace skinui
+
+namespace skinui {
+namespace {
+
+TEST(SkinuiNotify, ASenderDestroyedByItsOwnHandlerIsNotHandedOn) {
+  // A sign-up button's handler runs a dialog during which the list is rebuilt: the button is gone
+  // when the handler returns.
+  SkinTestWindow w("<VerticalLayout><List name=\"hot\"/></VerticalLayout>");
+  w.Open();
+  auto* list = static_cast<CListUI*>(TestDriver::Find(w, "hot"));
+  auto* row = new CListContainerElementUI;
+  row->SetFixedHeight(30);
+  auto* join = new CButtonUI;
+  join->SetName("button_join");
+  row->Add(join);
+  list->Add(row);
+  join->OnNotify += MakeDelegate(std::function<bool(void*)>([&](void* p) {
+    if (static_cast<TNotifyUI*>(p)->sType == kNotifyClick)
+      list->RemoveAll();
+    return true;
+  }));
+  TestDriver d;
+  ASSERT_TRUE(d.Click(w, "button_join"));
+  EXPECT_EQ(list->GetCount(), 0);
+  EXPECT_TRUE(w.clicks.empty());  // the window never saw the dead sender
+  EXPECT_EQ(std::count(w.log.begin(), w.log.end(), "click:button_join"), 0);
+}
+
+}  // namespace
+}  // namespace skinui

@@ -112,16 +112,23 @@ void CPaintManagerUI::SendNotify(CControlUI* sender, const char* type, WPARAM wP
   msg.wParam = wParam;
   msg.lParam = lParam;
   if (sender != nullptr) {
-    bool go_on = sender->OnNotify(&msg);
-    // A row's notifications are also its list's.
+    const std::weak_ptr<const int> life = sender->Life();
+    CControlUI* list = nullptr;
     if (sender->GetInterface("ListContainerElement") != nullptr) {
-      CControlUI* list = sender->GetParent();
-      if (list != nullptr && list->GetInterface("IListOwner") != nullptr) {
-        if (!list->OnNotify(&msg))
-          go_on = false;
-      }
+      CControlUI* parent = sender->GetParent();
+      if (parent != nullptr && parent->GetInterface("IListOwner") != nullptr)
+        list = parent;
     }
-    if (!go_on)
+    const std::weak_ptr<const int> list_life =
+        list != nullptr ? list->Life() : std::weak_ptr<const int>();
+    bool go_on = sender->OnNotify(&msg);
+    // A sender that a handler destroyed is not handed on: nobody may read it any more.
+    if (life.expired())
+      return;
+    // A row's notifications are also its list's.
+    if (list != nullptr && !list_life.expired() && !list->OnNotify(&msg))
+      go_on = false;
+    if (!go_on || life.expired())
       return;
   }
   const std::vector<INotifyUI*> targets = notifiers_;
@@ -155,7 +162,8 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
 
 void CPaintManagerUI::SendEvent(CControlUI* control, TEventUI& event) {
   event.dwTimestamp = UiClock().TickCount();
-  if (!control->OnEvent(&event))
+  const std::weak_ptr<const int> life = control->Life();
+  if (!control->OnEvent(&event) || life.expired())
     return;
   control->DoEvent(event);
 }

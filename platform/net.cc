@@ -6,6 +6,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ void SetNoDelay(int fd) {
 }
 
 }  // namespace
+
+void IgnoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
 
 int OpenTcpSocket() { return socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
 

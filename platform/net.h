@@ -40,6 +40,10 @@ long ReadSome(int fd, void* data, size_t capacity);
 // Sets a receive time-out so a blocking read gives up after `ms` milliseconds.
 bool SetReceiveTimeout(int fd, int ms);
 
+// A write to a connection the peer has reset fails with an error instead of killing the process
+// (the default action of SIGPIPE). Process-wide; idempotent.
+void IgnoreBrokenPipe();
+
 // Closes the socket; with `reset` the peer sees a connection reset instead of an orderly close.
 void CloseSocket(int fd, bool reset = false);
 

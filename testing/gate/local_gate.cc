@@ -17,6 +17,7 @@ LocalGate::~LocalGate() { Stop(); }
 bool LocalGate::Start() {
   static std::once_flag threads;
   std::call_once(threads, [] { evthread_use_pthreads(); });
+  platform::IgnoreBrokenPipe();  // a hall that resets must not kill the gate's process
   const int fd = platform::ListenOnLoopback(&port_);
   if (fd < 0) return false;
   base_ = event_base_new();

@@ -43,6 +43,8 @@ bool QConnMgr::Start(ICMGR_ChannelSink* sink) {
   sink_ = sink;
   next_id_ = 0;
   UseThreads();
+  // libevent writes with writev, which raises SIGPIPE on a reset connection.
+  platform::IgnoreBrokenPipe();
   base_ = event_base_new();
   if (base_ == nullptr) return false;
   wake_ = event_new(base_, -1, 0, &QConnMgr::WakeCallback, this);

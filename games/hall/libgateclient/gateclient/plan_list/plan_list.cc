@@ -154,10 +154,15 @@ void PlanList::RequestPlansLocked(uint32_t group_id, uint32_t list_id, Outbox& o
 // ---------------------------------------------------------------------------------------------
 // Replies
 
-bool PlanList::CheckVersionLocked(uint32_t version) {
+bool PlanList::CheckVersionLocked(uint32_t version, bool is_group_reply) {
   // A late reply of an older version must not hide the newest one seen.
   newest_version_ = std::max(newest_version_, version);
   if (held_version_ == 0) {
+    // After a reset only the groups may set the version again: a later reply of the same batch
+    // (another plan's start points) would otherwise hold the new version over the old contents
+    // and keep the groups from ever being asked for again.
+    if (rebuilding_ && !is_group_reply) return false;
+    rebuilding_ = false;
     held_version_ = version;
     return true;
   }
@@ -167,6 +172,7 @@ bool PlanList::CheckVersionLocked(uint32_t version) {
   // Start again from the groups; the refused reply is dropped.
   last_group_request_s_ = 0;
   held_version_ = 0;
+  rebuilding_ = true;
   current_group_ = 0;
   last_plan_refresh_s_ = 0;
   return false;
@@ -177,7 +183,7 @@ void PlanList::OnAllGroupRsp(const hc::AllGroupRsp& reply) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     host_->PostTrace("获得所有组的回复:ver=" + std::to_string(reply.ver_code()));
-    if (!CheckVersionLocked(reply.ver_code())) return;
+    if (!CheckVersionLocked(reply.ver_code(), /*is_group_reply=*/true)) return;
     groups_.clear();
     for (const hc::groupItem& item : reply.items()) {
       PlanGroupRecord group;
@@ -212,7 +218,7 @@ void PlanList::OnAllListRsp(const hc::AllListRsp& reply) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     host_->PostTrace("获得所有列表的回复\n");
-    if (!CheckVersionLocked(reply.ver_code())) return;
+    if (!CheckVersionLocked(reply.ver_code(), false)) return;
     PlanGroupRecord* group = FindGroupLocked(reply.group_id());
     if (group == nullptr) return;
     group->lists.clear();
@@ -241,7 +247,7 @@ void PlanList::OnAllPlanRsp(const hc::AllPlanRsp& reply) {
   Outbox out;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    if (!CheckVersionLocked(reply.ver_code())) return;
+    if (!CheckVersionLocked(reply.ver_code(), false)) return;
     if (reply.list_id() < kSpecialListCount) {
       FillPlansLocked(special_lists_[reply.list_id()], reply, reply.group_id());
       return;
@@ -293,7 +299,7 @@ void PlanList::FillPlansLocked(PlanListRecord& list, const hc::AllPlanRsp& reply
 
 void PlanList::OnPlanAllStartPoint(const hc::PlanAllStartPoint& reply) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (!CheckVersionLocked(reply.ver_code())) return;
+  if (!CheckVersionLocked(reply.ver_code(), false)) return;
   PlanGroupRecord* group = FindGroupLocked(reply.group_id());
   if (group == nullptr) return;
   const uint32_t plan_id = reply.plan_id();

@@ -123,7 +123,7 @@ class PlanList {
   void RefreshLoop();
   uint32_t NowSeconds() const;
   // Each *Locked member REQUIRES mu_ held.
-  bool CheckVersionLocked(uint32_t version);
+  bool CheckVersionLocked(uint32_t version, bool is_group_reply);
   void RefreshPlansLocked(bool force, Outbox& out);
   void RequestPlansLocked(uint32_t group_id, uint32_t list_id, Outbox& out);
   void RequestSpecialListsLocked(Outbox& out);
@@ -147,6 +147,7 @@ class PlanList {
   uint32_t current_group_ = 0;
   uint32_t held_version_ = 0;
   uint32_t newest_version_ = 0;
+  bool rebuilding_ = false;  // reset by a newer version; cleared by the next accepted groups
   std::vector<PlanGroupRecord> groups_;  // display order
   std::map<uint32_t, StartPointRecord> start_points_;
 

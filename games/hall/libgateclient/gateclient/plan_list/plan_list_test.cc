@@ -183,6 +183,31 @@ TEST_F(PlanListTest, NewerVersionResetsAndAsksAgainOlderIsAccepted) {
   EXPECT_EQ(As<hc::AllGroupReq>(sent[0]).ver_code(), 7u);
 }
 
+TEST_F(PlanListTest, AfterANewerVersionOnlyTheGroupsSetTheVersionAgain) {
+  FillCatalogue(5);
+  clock_.Advance(10'000);
+  // The gate answers a display update with one reply per plan, all at the new version 7.
+  for (uint32_t plan : {11u, 12u, 13u}) {
+    hc::PlanAllStartPoint reply;
+    reply.set_ver_code(7);
+    reply.set_group_id(1);
+    reply.set_plan_id(plan);
+    reply.add_start_points(Point(plan, hc::startPointItem::SIGNUP_ALLOW, 6, 1, 0));
+    list_.OnPlanAllStartPoint(reply);
+  }
+  EXPECT_EQ(list_.held_version(), 0u) << "the second and third replies must not adopt 7";
+  EXPECT_FALSE(list_.FindStartPoints(12).has_value());
+  list_.OnAllListRsp(Lists(7, 1, {{100, 2}}));  // nor may a list reply
+  EXPECT_EQ(list_.held_version(), 0u);
+
+  list_.RequestAllGroups();
+  std::vector<Sent> sent = host_.Take();
+  ASSERT_EQ(Subids(sent), std::vector<uint16_t>{hc::IDAllGroupReq});
+  EXPECT_EQ(As<hc::AllGroupReq>(sent[0]).ver_code(), 7u);
+  list_.OnAllGroupRsp(Groups(7, {{1, 0}}));
+  EXPECT_EQ(list_.held_version(), 7u);
+}
+
 TEST_F(PlanListTest, GroupsSortByOrderDescendingThenIdAndFirstOfReplyBecomesCurrent) {
   list_.OnAllGroupRsp(Groups(1, {{4, 5}, {8, 9}, {2, 9}}));
   std::vector<uint32_t> ids = list_.Read([](const PlanList::View& view) {

@@ -158,6 +158,39 @@ TEST_F(PlanGameTest, MatchStartRunsTheGameAndMessagesFlowBothWays) {
   EXPECT_EQ(logs.Count("程序现在应当退出了:"), 1);
 }
 
+TEST_F(PlanGameTest, AStartingJoinReplyRunsTheGame) {
+  Game(fake_game::kEnvExpect, "3");
+  PlanManager manager(env_);
+  auto* join = new qv::CmdJoinRsp;
+  join->routing.apptype = 15;
+  join->routing.appid = 6;
+  join->message.set_join_result(qv::matchclient::JoinRsp::JOIN_RESULT_ACCEPTED);
+  join->message.set_start_game(true);
+  join->message.set_match_id(70);
+  join->message.set_game_kind(502);
+  qv::AttachReleaser(join);
+  manager.OnMatchClientCmd(*join, 9, 0);
+  qv::ReleaseCommand(join);
+  ASSERT_EQ(manager.table_count(), 1u);
+  ASSERT_TRUE(WaitInactive(manager, 9));
+
+  std::vector<std::string> rec = Record();
+  ASSERT_FALSE(rec.empty());
+  EXPECT_EQ(rec[0], "params process_id:" + std::to_string(getpid()) +
+                        "|user_id:900|cmd_id:4|app_id:6|app_type:15|plan_id:9|match_id:70|"
+                        "match_group:0|rank_appid:0|rank_objectid:0|mp_id:0|game_kind:502|"
+                        "exename:" FAKE_GAME_PATH "|resfolder:res502");
+  std::vector<std::pair<int, int>> carried;
+  for (const std::string& line : rec) {
+    if (line.rfind("recv ", 0) != 0)
+      continue;
+    qv::gate::TransferDataReq wrap;
+    ASSERT_TRUE(wrap.ParseFromString(Unhex(Field(line, "body")))) << line;
+    carried.emplace_back(wrap.data_cmd_kind(), wrap.data_cmd_subid());
+  }
+  EXPECT_EQ(carried, (std::vector<std::pair<int, int>>{{13, 2}, {18, 14}, {14, 4}}));
+}
+
 TEST_F(PlanGameTest, ForwardedCommandsReachTheRunningGame) {
   Game(fake_game::kEnvExpect, "5");
   Game(fake_game::kEnvMode, "echo");

@@ -6,21 +6,11 @@
 #include <map>
 
 #include "gateclient/command/typed_commands.h"
+#include "gateclient/plan_table/command_message.h"
 #include "interface/command_ids.h"
 
 namespace qvc {
 namespace {
-
-// The typed message of `command`, or the message parsed from its payload when the command is a
-// plain one carrying the bytes.
-template <typename Cmd>
-typename Cmd::MessageType MessageOf(const qv::CMD_base& command) {
-  if (const auto* typed = dynamic_cast<const Cmd*>(&command))
-    return typed->message;
-  typename Cmd::MessageType message;
-  message.ParseFromString(command.payload);
-  return message;
-}
 
 template <typename... Args>
 std::string Format(const char* format, Args... args) {

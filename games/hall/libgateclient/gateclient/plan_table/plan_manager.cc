@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "gateclient/command/typed_commands.h"
+#include "gateclient/plan_table/command_message.h"
 #include "interface/command_ids.h"
 
 namespace qvc {
@@ -11,15 +12,6 @@ namespace {
 
 uint64_t Key(uint32_t low, uint32_t high) {
   return static_cast<uint64_t>(low) | (static_cast<uint64_t>(high) << 32);
-}
-
-template <typename Cmd>
-typename Cmd::MessageType MessageOf(const qv::CMD_base& command) {
-  if (const auto* typed = dynamic_cast<const Cmd*>(&command))
-    return typed->message;
-  typename Cmd::MessageType message;
-  message.ParseFromString(command.payload);
-  return message;
 }
 
 // Application type of the match service the MayIBack2MP request goes to.

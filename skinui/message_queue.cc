@@ -9,6 +9,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "skinui/remote_window.h"
 #include "skinui/window_wnd.h"
 
 namespace skinui {
@@ -295,12 +296,15 @@ void SetThreadEventPump(EventPump* pump) {
 bool PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (hwnd == nullptr)
     return false;
-  Registry& r = registry();
-  std::lock_guard<std::mutex> lock(r.mu);
-  auto it = r.windows.find(Key(hwnd));
-  if (it == r.windows.end())
-    return false;
-  return it->second.queue->Post(MSG{hwnd, message, wParam, lParam});
+  {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mu);
+    auto it = r.windows.find(Key(hwnd));
+    if (it != r.windows.end())
+      return it->second.queue->Post(MSG{hwnd, message, wParam, lParam});
+  }
+  // Not a window of this process: perhaps a handle from FindWindow (sent outside the lock).
+  return internal::PostToRemoteWindow(hwnd, message, wParam, lParam);
 }
 
 bool PostThreadMessage(DWORD thread_id, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "skinui/message_queue.h"
+#include "skinui/window_link_listener.h"
 
 namespace skinui {
 namespace {
@@ -37,6 +38,7 @@ size_t PendingModalAnswers() {
 CWindowWnd::~CWindowWnd() {
   // A window object going away with its window still open (a stack window left early): the
   // handle must not outlive the object it points to.
+  link_.reset();
   const HWND h = hwnd_.load();
   if (h != nullptr) {
     internal::UnregisterWindow(h);
@@ -57,6 +59,10 @@ HWND CWindowWnd::Create(HWND owner, const char* name, DWORD style, DWORD /*ex_st
   const HWND h = internal::RegisterWindow(this);
   hwnd_.store(h);
   native_ = CurrentBackend().CreateNativeWindow(h, title_, rect_);
+  // A titled top-level window can be found and posted to from other processes. When another
+  // window of this user holds the title already, this one simply has no link.
+  if (owner == nullptr && !title_.empty())
+    link_ = WindowLinkListener::Start(title_, h);
   if (HandleMessage(WM_CREATE, 0, 0) == -1) {
     DestroyWindow();
     return nullptr;
@@ -158,6 +164,7 @@ void CWindowWnd::DestroyWindow() {
       w->DestroyWindow();
   }
   HandleMessage(WM_DESTROY, 0, 0);
+  link_.reset();
   internal::UnregisterWindow(h);
   hwnd_.store(nullptr);
   visible_ = false;
@@ -176,6 +183,9 @@ LRESULT CWindowWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/
     case WM_CLOSE:
       close_result_ = static_cast<UINT>(wParam);
       DestroyWindow();
+      return 0;
+    case kRaiseWindowMessage:
+      ShowWindow(true);
       return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE)

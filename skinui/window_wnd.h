@@ -15,6 +15,7 @@
 
 #include "platform/win_types.h"
 #include "skinui/backend.h"
+#include "skinui/window_link_listener.h"
 
 namespace skinui {
 
@@ -64,7 +65,7 @@ class CWindowWnd {
   void EnableWindow(bool enable) { enabled_ = enable; }
   NativeWindow* native() const { return native_.get(); }
 
-  // Handles one message; the base handles WM_CLOSE (destroys the window, keeping wParam as the
+  // Handles one message; the base handles kRaiseWindowMessage (shows the window), WM_CLOSE (destroys the window, keeping wParam as the
   // modal result) and SC_CLOSE of WM_SYSCOMMAND (the window manager's close button: closes with
   // GetDismissResult).
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -96,6 +97,7 @@ class CWindowWnd {
   UINT close_result_ = 0;
   ModalState* modal_ = nullptr;
   std::unique_ptr<NativeWindow> native_;
+  std::unique_ptr<WindowLinkListener> link_;  // titled top-level windows only
 };
 
 namespace internal {

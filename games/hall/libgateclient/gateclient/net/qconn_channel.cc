@@ -19,6 +19,9 @@ QConnChannel::QConnChannel(QConnMgr* manager, event_base* base, bufferevent* bev
       sink_(sink),
       context_(context),
       host_(std::move(host)) {
+  flush_event_ = event_new(base_, -1, 0, &QConnChannel::FlushCallback, this);
+  pending_ = evbuffer_new();
+  flushing_ = evbuffer_new();
   bufferevent_setcb(bev_, &QConnChannel::ReadCallback, nullptr, &QConnChannel::EventCallback,
                     this);
 }
@@ -27,8 +30,36 @@ void QConnChannel::Enable() { bufferevent_enable(bev_, EV_READ | EV_WRITE); }
 
 QConnChannel::~QConnChannel() {
   if (connect_timer_ != nullptr) event_free(connect_timer_);
+  if (flush_event_ != nullptr) event_free(flush_event_);
+  if (pending_ != nullptr) evbuffer_free(pending_);
+  if (flushing_ != nullptr) evbuffer_free(flushing_);
   // Clears the callbacks first, so a deferred callback still queued for it never runs.
   if (bev_ != nullptr) bufferevent_free(bev_);
+}
+
+bool QConnChannel::QueueOutput(const void* data, uint32_t length) {
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(out_mutex_);
+    if (pending_ == nullptr || flush_event_ == nullptr) return false;
+    wake = evbuffer_get_length(pending_) == 0;
+    if (evbuffer_add(pending_, data, length) != 0) return false;
+  }
+  if (wake) event_active(flush_event_, EV_WRITE, 0);
+  return true;
+}
+
+void QConnChannel::FlushCallback(evutil_socket_t, short, void* arg) {
+  static_cast<QConnChannel*>(arg)->FlushOutput();
+}
+
+void QConnChannel::FlushOutput() {
+  {
+    std::lock_guard<std::mutex> lock(out_mutex_);
+    std::swap(pending_, flushing_);
+  }
+  // Outside out_mutex_, so that lock is never held while taking the bufferevent's.
+  evbuffer_add_buffer(bufferevent_get_output(bev_), flushing_);
 }
 
 bool QConnChannel::ArmConnectTimeout(uint32_t timeout_ms) {

@@ -2,15 +2,17 @@
 // frame cutter of its input.
 //
 // Threads: a channel is created under the manager's map mutex and from then on touched only on
-// the manager's loop thread, except that Send writes to its bufferevent while holding the map
-// mutex. Its callbacks run deferred and without the bufferevent lock (so they may take the map
-// mutex), and it is destroyed on the loop thread after it has left the map.
+// the manager's loop thread, except that Send queues output on it (under its output lock) while
+// holding the map mutex. Its callbacks run deferred and without the bufferevent lock (so they may
+// take the map mutex), and it is destroyed on the loop thread after it has left the map.
 #pragma once
 
+#include <event2/buffer.h>
 #include <event2/bufferevent.h>
 #include <event2/event.h>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 class ICMGR_ChannelSink;
@@ -41,6 +43,12 @@ class QConnChannel {
   // Reports the close once when the channel had connected. Loop thread.
   void ReportCloseIfConnected();
 
+  // Queues bytes for the loop thread to write, waking it only when the queue was empty, so a
+  // burst of sends costs one wake-up and never contends with the loop for the bufferevent lock.
+  // Any thread, with the manager's map mutex held (which keeps the channel alive).
+  // False when the bytes could not be queued.
+  bool QueueOutput(const void* data, uint32_t length);
+
   uint64_t id() const { return id_; }
   bufferevent* bev() const { return bev_; }
   uint32_t context() const { return context_; }
@@ -49,6 +57,9 @@ class QConnChannel {
   static void ReadCallback(bufferevent* bev, void* arg);
   static void EventCallback(bufferevent* bev, short events, void* arg);
   static void ConnectTimeoutCallback(evutil_socket_t, short, void* arg);
+  static void FlushCallback(evutil_socket_t, short, void* arg);
+  // Hands the queued bytes to the bufferevent without copying them. Loop thread.
+  void FlushOutput();
 
   void CutFrames();
   // The connection is unusable: report it once and have the manager destroy the channel.
@@ -64,5 +75,11 @@ class QConnChannel {
   bool close_reported_ = false;
   event* connect_timer_ = nullptr;
   std::string host_;
+  event* flush_event_ = nullptr;
+  std::mutex out_mutex_;  // a leaf lock, after the manager's map mutex
+  // Bytes queued by senders, an unlocked evbuffer under out_mutex_; its chains move to the
+  // bufferevent without a copy. `flushing_` swaps places with it on the loop thread.
+  evbuffer* pending_ = nullptr;
+  evbuffer* flushing_ = nullptr;
   uint8_t buffer_[kInlineFrameBytes];
 };

@@ -177,7 +177,9 @@ bool QConnMgr::Send(uint64_t id, const void* data, uint32_t length) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = channels_.find(id);
-    if (it != channels_.end()) sent = bufferevent_write(it->second->bev(), data, length) == 0;
+    if (it != channels_.end()) {
+      sent = it->second->QueueOutput(data, length);
+    }
   }
   LeaveCall();
   return sent;

@@ -3,6 +3,8 @@
 #include <event2/buffer.h>
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <memory>
 
 #include "gateclient/net/conn_manager.h"
@@ -20,8 +22,6 @@ QConnChannel::QConnChannel(QConnMgr* manager, event_base* base, bufferevent* bev
       context_(context),
       host_(std::move(host)) {
   flush_event_ = event_new(base_, -1, 0, &QConnChannel::FlushCallback, this);
-  pending_ = evbuffer_new();
-  flushing_ = evbuffer_new();
   bufferevent_setcb(bev_, &QConnChannel::ReadCallback, nullptr, &QConnChannel::EventCallback,
                     this);
 }
@@ -31,19 +31,21 @@ void QConnChannel::Enable() { bufferevent_enable(bev_, EV_READ | EV_WRITE); }
 QConnChannel::~QConnChannel() {
   if (connect_timer_ != nullptr) event_free(connect_timer_);
   if (flush_event_ != nullptr) event_free(flush_event_);
-  if (pending_ != nullptr) evbuffer_free(pending_);
-  if (flushing_ != nullptr) evbuffer_free(flushing_);
+  for (const Chunk& chunk : pending_) delete[] chunk.bytes;
   // Clears the callbacks first, so a deferred callback still queued for it never runs.
   if (bev_ != nullptr) bufferevent_free(bev_);
 }
 
 bool QConnChannel::QueueOutput(const void* data, uint32_t length) {
+  if (flush_event_ == nullptr || length == 0) return flush_event_ != nullptr;
+  auto* bytes = new (std::nothrow) uint8_t[length];
+  if (bytes == nullptr) return false;
+  std::memcpy(bytes, data, length);
   bool wake = false;
   {
     std::lock_guard<std::mutex> lock(out_mutex_);
-    if (pending_ == nullptr || flush_event_ == nullptr) return false;
-    wake = evbuffer_get_length(pending_) == 0;
-    if (evbuffer_add(pending_, data, length) != 0) return false;
+    wake = pending_.empty();
+    pending_.push_back({bytes, length});
   }
   if (wake) event_active(flush_event_, EV_WRITE, 0);
   return true;
@@ -56,10 +58,19 @@ void QConnChannel::FlushCallback(evutil_socket_t, short, void* arg) {
 void QConnChannel::FlushOutput() {
   {
     std::lock_guard<std::mutex> lock(out_mutex_);
-    std::swap(pending_, flushing_);
+    pending_.swap(flushing_);
   }
   // Outside out_mutex_, so that lock is never held while taking the bufferevent's.
-  evbuffer_add_buffer(bufferevent_get_output(bev_), flushing_);
+  evbuffer* output = bufferevent_get_output(bev_);
+  auto release = [](const void* bytes, size_t, void*) {
+    delete[] static_cast<const uint8_t*>(bytes);
+  };
+  for (const Chunk& chunk : flushing_) {
+    if (evbuffer_add_reference(output, chunk.bytes, chunk.length, release, nullptr) != 0) {
+      delete[] chunk.bytes;
+    }
+  }
+  flushing_.clear();
 }
 
 bool QConnChannel::ArmConnectTimeout(uint32_t timeout_ms) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class ICMGR_ChannelSink;
 class QConnMgr;
@@ -77,9 +78,14 @@ class QConnChannel {
   std::string host_;
   event* flush_event_ = nullptr;
   std::mutex out_mutex_;  // a leaf lock, after the manager's map mutex
-  // Bytes queued by senders, an unlocked evbuffer under out_mutex_; its chains move to the
-  // bufferevent without a copy. `flushing_` swaps places with it on the loop thread.
-  evbuffer* pending_ = nullptr;
-  evbuffer* flushing_ = nullptr;
+  // Frames queued by senders, each in a buffer of its own that was filled before taking
+  // out_mutex_, so the lock is held only to push a pointer. The loop thread hands each buffer to
+  // the bufferevent by reference; it is freed once written.
+  struct Chunk {
+    uint8_t* bytes;
+    uint32_t length;
+  };
+  std::vector<Chunk> pending_;   // under out_mutex_
+  std::vector<Chunk> flushing_;  // loop thread
   uint8_t buffer_[kInlineFrameBytes];
 };

@@ -66,10 +66,14 @@ void ReconnectNow(ClientFrame* frame) { frame->Reconnect(0); }
 
 ClientFrame::ClientFrame(ClientFrameOptions options)
     : options_(std::move(options)),
+      send_path_(*this),
+      requests_(session_, send_path_, publisher_),
+      dispatch_(session_, send_path_, publisher_, requests_),
       proc_(this),
       network_proc_(std::make_unique<NetworkProc>(this)),
       pool_(new KJobThread()) {
   last_gate_frame_ = options_.clock->WallSeconds();
+  dispatch_.RegisterDefaultFactories();
   post_guard_ = std::make_unique<PostGuard>(pool_);
 }
 
@@ -257,7 +261,7 @@ void ClientFrame::OnConnected(qv::CMD_base* command) {
   PostTraceText("连接gate ok");
   proc_.ResetForNewConnection();
   link_.Connected(command->routing.connid);
-  SendHello(*this);
+  requests_.SendHello();
 }
 
 void ClientFrame::OnClosed(qv::CMD_base* command) {

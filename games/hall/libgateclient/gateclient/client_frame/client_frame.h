@@ -13,7 +13,11 @@
 
 #include "gateclient/base/cmd_base.h"
 #include "gateclient/base/network_commands.h"
+#include "gateclient/client_frame/client_functions.h"
+#include "gateclient/client_frame/frame_send_path.h"
 #include "gateclient/client_frame/gate_client_proc.h"
+#include "gateclient/client_frame/gate_dispatch.h"
+#include "gateclient/client_frame/gate_session.h"
 #include "gateclient/client_frame/payload_cipher.h"
 #include "gateclient/job/cmd_process.h"
 #include "gateclient/publisher/publisher.h"
@@ -72,6 +76,11 @@ class ClientFrame {
 
   GateClientProc& proc() { return proc_; }
   Publisher& publisher() { return publisher_; }
+  // The protocol layer over this frame. The dispatch's plan manager and catalogue are set before
+  // Start; the session and the requests are used from any thread as their headers say.
+  GateSession& session() { return session_; }
+  GateRequests& requests() { return requests_; }
+  GateDispatch& dispatch() { return dispatch_; }
   bool connected() const { return connected_.load(); }
   bool connecting() const { return connecting_.load(); }
   uint64_t connid() const { return connid_.load(); }
@@ -88,12 +97,17 @@ class ClientFrame {
   void OnClosed(qv::CMD_base* command);
 
   const ClientFrameOptions options_;
+  Publisher publisher_;
+  // The protocol layer, built in this order over the publisher and the frame's send path.
+  GateSession session_;
+  FrameSendPath send_path_;
+  GateRequests requests_;
+  GateDispatch dispatch_;
   GateClientProc proc_;
   std::unique_ptr<NetworkProc> network_proc_;
   std::unique_ptr<PostGuard> post_guard_;
   IJobProcessPool* pool_ = nullptr;
   std::atomic<IJobAgent*> agent_{nullptr};
-  Publisher publisher_;
   GateLink link_;
   std::atomic<bool> started_{false};
   std::atomic<bool> stopping_{false};

@@ -88,7 +88,7 @@ TEST(ClientFrameTest, FirstFrameIsTheHelloAndPulsesAreAnswered) {
   const auto frames = gate.WaitForFrames(1, 5s);
   ASSERT_FALSE(frames.empty());
   EXPECT_EQ(frames[0].bytes, kHelloBytes);
-  ASSERT_TRUE(Eventually([&] { return t.frame->proc().state() == kSessionHelloDone; }));
+  ASSERT_TRUE(Eventually([&] { return t.frame->session().state() == GateSession::kHelloDone; }));
 
   // Whole, coalesced and byte-by-byte probes are all answered, each with its own data.
   qv::gate::PulseReq probe;
@@ -135,8 +135,8 @@ TEST(ClientFrameTest, KeyedHelloEnciphersBothWaysAndANewConnectionStartsInClear)
   FrameUnderTest t(gate.port());
   ASSERT_TRUE(t.frame->Start());
   ASSERT_TRUE(Eventually([&] { return t.frame->link()->cipher != nullptr; }));
-  EXPECT_EQ(t.frame->proc().login_token(), 4321u);
-  EXPECT_EQ(t.frame->proc().gate_addresses(), std::vector<std::string>{"127.0.0.1:1"});
+  EXPECT_EQ(t.frame->session().login_token(), 4321u);
+  EXPECT_EQ(t.frame->session().gate_addresses(), std::vector<std::string>{"127.0.0.1:1"});
 
   // The gate's probe travels enciphered; so does the answer.
   gate.SendPulse(0, 77, "");
@@ -170,7 +170,7 @@ TEST(ClientFrameTest, KeyedHelloEnciphersBothWaysAndANewConnectionStartsInClear)
   ASSERT_TRUE(Eventually([&] { return CountFrames(gate, 7, 1) == 1; }));
   ASSERT_TRUE(Eventually([&] { return t.frame->connid() != 0 && t.frame->link()->connid != 0; }));
   EXPECT_EQ(t.frame->link()->cipher, nullptr);
-  EXPECT_EQ(t.frame->proc().login_token(), 0u);
+  EXPECT_EQ(t.frame->session().login_token(), 0u);
   for (const auto& f : gate.Frames()) {
     if (f.connection == 1 && f.subid == 7) {
       EXPECT_EQ(f.bytes, kHelloBytes);
@@ -241,7 +241,7 @@ TEST(ClientFrameTest, EndsOfTheConnectionReconnect) {
     ASSERT_TRUE(gate.Start());
     FrameUnderTest t(gate.port());
     ASSERT_TRUE(t.frame->Start());
-    ASSERT_TRUE(Eventually([&] { return t.frame->proc().state() == kSessionHelloDone; }));
+    ASSERT_TRUE(Eventually([&] { return t.frame->session().state() == GateSession::kHelloDone; }));
     // Garbage that still has a frame's length is dropped without harm.
     gate.SendRaw(-1, std::string("\x00\x00\x00\x08\xff\xff\xff\xff\xff\xff\xff\xff", 12));
     c.end(gate);
@@ -341,7 +341,7 @@ TEST(ClientFrameTest, SendsThatCannotGo) {
   ASSERT_TRUE(gate.Start());
   FrameUnderTest t(gate.port());
   ASSERT_TRUE(t.frame->Start());
-  ASSERT_TRUE(Eventually([&] { return t.frame->proc().state() == kSessionHelloDone; }));
+  ASSERT_TRUE(Eventually([&] { return t.frame->session().state() == GateSession::kHelloDone; }));
   qv::CmdLoginReq login;  // kind 13 must be wrapped into a transfer first
   EXPECT_FALSE(t.frame->SendToGate(&login));
   EXPECT_TRUE(t.frame->SendToGate(&hello));

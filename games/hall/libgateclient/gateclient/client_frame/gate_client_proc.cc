@@ -1,11 +1,10 @@
 #include "gateclient/client_frame/gate_client_proc.h"
 
+#include <memory>
 #include <string>
 
 #include "gateclient/client_frame/client_frame.h"
 #include "gateclient/client_frame/net_result.h"
-#include "gateclient/client_frame/payload_cipher.h"
-#include "gateclient/command/payload_key.h"
 #include "gateclient/command/typed_commands.h"
 #include "gateclient/log/log_sink_list.h"
 #include "interface/command_ids.h"
@@ -20,7 +19,9 @@ void GateClientProc::RegisterHandlers() {
   RegisterLogSink();
   gate_table_.Set(gatecmd::kPulseReq, &GateClientProc::OnPulse);
   gate_table_.Set(gatecmd::kPulseRsp, &GateClientProc::IgnoreCommand);
+  gate_table_.Set(gatecmd::kTransferDataReq, &GateClientProc::OnTransferData);
   gate_table_.Set(gatecmd::kTransferDataRsp, &GateClientProc::IgnoreCommand);
+  gate_table_.Set(gatecmd::kAuthInfo, &GateClientProc::OnAuthInfo);
   gate_table_.Set(gatecmd::kLoginToken, &GateClientProc::IgnoreCommand);
   gate_table_.Set(gatecmd::kHelloRsp, &GateClientProc::OnHelloRsp);
 }
@@ -46,53 +47,27 @@ void GateClientProc::OnPulse(qv::CMD_base* command) {
 
 void GateClientProc::OnHelloRsp(qv::CMD_base* command) {
   const auto& reply = static_cast<qv::CmdHelloRsp*>(command)->message;
-  const uint32_t flags = reply.rsp_flag();
-  std::shared_ptr<const Blowfish> cipher;
-  {
-    std::lock_guard<std::mutex> lock(session_mutex_);
-    if (flags & kHelloEncryptInfo) {
-      key_material_ = qv::PayloadKeyMaterial(reply.encrypt_key());
-    }
-    if (flags & kHelloAdviceNewGate) {
-      gate_addresses_.assign(reply.gate_address().begin(), reply.gate_address().end());
-    }
-    if (flags & kHelloLoginToken) login_token_ = reply.login_token();
-    cipher = MakePayloadCipher(key_material_);
-  }
-  // The key belongs to the connection the reply came on.
-  frame_->OnHelloDone(command->routing.connid, std::move(cipher));
-  set_state(kSessionHelloDone);
+  GateSession& session = frame_->session();
+  std::unique_ptr<qv::CmdLoginReq> login = session.OnHelloRsp(reply);
+  // The link is keyed (for the connection the reply came on) before the login leaves: the frame
+  // sends no transfer on a connection whose hello is not done.
+  frame_->OnHelloDone(command->routing.connid, session.cipher());
+  frame_->requests().SendLogin(std::move(login));
 }
 
-void GateClientProc::OnGateDisconnected(qv::CMD_base*) {
-  set_state(kSessionNoGate);
+void GateClientProc::OnTransferData(qv::CMD_base* command) {
+  frame_->dispatch().OnTransferData(*static_cast<qv::CmdTransferDataReq*>(command));
+}
+
+void GateClientProc::OnAuthInfo(qv::CMD_base* command) {
+  frame_->dispatch().OnAuthInfo(static_cast<qv::CmdAuthInfo*>(command)->message);
+}
+
+void GateClientProc::OnGateDisconnected(qv::CMD_base* command) {
   frame_->ClearConnected();
-  PostTraceText("连接gate 断开");
-  GC_LOG(kLogEvent) << "连接gate断开";
+  frame_->dispatch().OnGateDisconnected(command);
 }
 
-void GateClientProc::ResetForNewConnection() {
-  {
-    std::lock_guard<std::mutex> lock(session_mutex_);
-    login_token_ = 0;
-    key_material_.clear();
-  }
-  set_state(kSessionHelloSent);
-}
-
-uint32_t GateClientProc::login_token() const {
-  std::lock_guard<std::mutex> lock(session_mutex_);
-  return login_token_;
-}
-
-std::string GateClientProc::key_material() const {
-  std::lock_guard<std::mutex> lock(session_mutex_);
-  return key_material_;
-}
-
-std::vector<std::string> GateClientProc::gate_addresses() const {
-  std::lock_guard<std::mutex> lock(session_mutex_);
-  return gate_addresses_;
-}
+void GateClientProc::ResetForNewConnection() { frame_->session().OnConnected(); }
 
 }  // namespace qvc

@@ -25,6 +25,45 @@ struct Slot {
   SIZE size;
 };
 
+// The children a layout places along its axis (visible, not floating) with their estimated sizes,
+// the length the fixed ones, their paddings and the gaps take, and the room of each stretch child.
+struct AxisPlan {
+  std::vector<Slot> slots;
+  LONG fixed_total = 0;
+  int stretch = 0;
+  LONG share = 0;
+  LONG remainder = 0;
+};
+
+AxisPlan PlanAxis(const std::vector<CControlUI*>& items, SIZE avail, int child_padding,
+                  bool horizontal) {
+  AxisPlan plan;
+  for (CControlUI* c : items) {
+    if (!c->IsVisible() || c->IsFloat())
+      continue;
+    const SIZE s = c->EstimateSize(avail);
+    const RECT& p = c->GetPadding();
+    const LONG length = horizontal ? s.cx : s.cy;
+    if (length == 0) {
+      ++plan.stretch;
+    } else if (horizontal) {
+      plan.fixed_total += ClampSize(length, c->GetMinWidth(), c->GetMaxWidth());
+    } else {
+      plan.fixed_total += ClampSize(length, c->GetMinHeight(), c->GetMaxHeight());
+    }
+    plan.fixed_total += horizontal ? p.left + p.right : p.top + p.bottom;
+    plan.slots.push_back(Slot{c, s});
+  }
+  if (plan.slots.size() > 1)
+    plan.fixed_total += child_padding * static_cast<LONG>(plan.slots.size() - 1);
+  const LONG avail_length = horizontal ? avail.cx : avail.cy;
+  if (plan.stretch > 0 && avail_length > plan.fixed_total) {
+    plan.share = (avail_length - plan.fixed_total) / plan.stretch;
+    plan.remainder = (avail_length - plan.fixed_total) % plan.stretch;
+  }
+  return plan;
+}
+
 }  // namespace
 
 CContainerUI::~CContainerUI() {
@@ -239,32 +278,13 @@ void CVerticalLayoutUI::SetPos(const RECT& rect) {
   RECT inner = InnerRect();
   const LONG avail_w = inner.right - inner.left;
   const LONG avail_h = inner.bottom - inner.top;
-  std::vector<Slot> slots;
-  LONG fixed_total = 0;
-  int stretch = 0;
-  for (CControlUI* c : items_) {
-    if (!c->IsVisible() || c->IsFloat())
-      continue;
-    const SIZE s = c->EstimateSize(SIZE{avail_w, avail_h});
-    const RECT& p = c->GetPadding();
-    if (s.cy == 0) {
-      ++stretch;
-    } else {
-      fixed_total += ClampSize(s.cy, c->GetMinHeight(), c->GetMaxHeight());
-    }
-    fixed_total += p.top + p.bottom;
-    slots.push_back(Slot{c, s});
-  }
-  if (slots.size() > 1)
-    fixed_total += child_padding_ * static_cast<LONG>(slots.size() - 1);
   // A scrolling layout gives stretch children no extra room: its content is what it is.
-  LONG share = 0;
-  LONG remainder = 0;
-  if (stretch > 0 && avail_h > fixed_total) {
-    share = (avail_h - fixed_total) / stretch;
-    remainder = (avail_h - fixed_total) % stretch;
-  }
-  const LONG content = fixed_total + share * stretch + remainder;
+  const AxisPlan plan = PlanAxis(items_, SIZE{avail_w, avail_h}, child_padding_, false);
+  const std::vector<Slot>& slots = plan.slots;
+  const int stretch = plan.stretch;
+  const LONG share = plan.share;
+  const LONG remainder = plan.remainder;
+  const LONG content = plan.fixed_total + share * stretch + remainder;
   scroll_range_ = scroll_enabled_ ? std::max<LONG>(0, content - avail_h) : 0;
   scroll_pos_ = std::clamp(scroll_pos_, 0, scroll_range_);
   LONG y = inner.top - scroll_pos_;
@@ -303,30 +323,11 @@ void CHorizontalLayoutUI::SetPos(const RECT& rect) {
   const RECT inner = InnerRect();
   const LONG avail_w = inner.right - inner.left;
   const LONG avail_h = inner.bottom - inner.top;
-  std::vector<Slot> slots;
-  LONG fixed_total = 0;
-  int stretch = 0;
-  for (CControlUI* c : items_) {
-    if (!c->IsVisible() || c->IsFloat())
-      continue;
-    const SIZE s = c->EstimateSize(SIZE{avail_w, avail_h});
-    const RECT& p = c->GetPadding();
-    if (s.cx == 0) {
-      ++stretch;
-    } else {
-      fixed_total += ClampSize(s.cx, c->GetMinWidth(), c->GetMaxWidth());
-    }
-    fixed_total += p.left + p.right;
-    slots.push_back(Slot{c, s});
-  }
-  if (slots.size() > 1)
-    fixed_total += child_padding_ * static_cast<LONG>(slots.size() - 1);
-  LONG share = 0;
-  LONG remainder = 0;
-  if (stretch > 0 && avail_w > fixed_total) {
-    share = (avail_w - fixed_total) / stretch;
-    remainder = (avail_w - fixed_total) % stretch;
-  }
+  const AxisPlan plan = PlanAxis(items_, SIZE{avail_w, avail_h}, child_padding_, true);
+  const std::vector<Slot>& slots = plan.slots;
+  const int stretch = plan.stretch;
+  const LONG share = plan.share;
+  const LONG remainder = plan.remainder;
   LONG x = inner.left;
   int stretch_seen = 0;
   for (const Slot& slot : slots) {

@@ -22,12 +22,27 @@ sockaddr_in LoopbackAddress(uint16_t port) {
   return addr;
 }
 
-void SetNoDelay(int fd) {
+}  // namespace
+
+bool SetTcpNoDelay(int fd) {
   int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+  return setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one)) == 0;
 }
 
-}  // namespace
+bool HasTcpNoDelay(int fd) {
+  int value = 0;
+  socklen_t len = sizeof(value);
+  return getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &value, &len) == 0 && value != 0;
+}
+
+long SendNow(int fd, const void* data, size_t length) {
+  ssize_t n;
+  do {
+    n = send(fd, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+  return static_cast<long>(n);
+}
 
 void IgnoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
 
@@ -73,7 +88,7 @@ int ConnectToLoopback(uint16_t port) {
     close(fd);
     return -1;
   }
-  SetNoDelay(fd);
+  SetTcpNoDelay(fd);
   return fd;
 }
 
@@ -82,7 +97,7 @@ int AcceptConnection(int listen_fd) {
   do {
     fd = accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
-  if (fd >= 0) SetNoDelay(fd);
+  if (fd >= 0) SetTcpNoDelay(fd);
   return fd;
 }
 

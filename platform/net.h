@@ -14,6 +14,18 @@ int OpenTcpSocket();
 // True when `fd` carries the close-on-exec flag.
 bool IsCloseOnExec(int fd);
 
+// Turns off the coalescing of small writes (Nagle), so a small frame leaves at once instead of
+// waiting for the acknowledgement of the one before it. False on failure.
+bool SetTcpNoDelay(int fd);
+
+// True when `fd` has the coalescing of small writes turned off (TCP_NODELAY).
+bool HasTcpNoDelay(int fd);
+
+// Writes what the socket takes now, never blocking (whatever the socket's mode) and never raising
+// SIGPIPE. Returns the count written, 0 when the socket's buffer is full, -1 on an error such as
+// a reset connection.
+long SendNow(int fd, const void* data, size_t length);
+
 // Resolves `host` to its first IPv4 address (network byte order). False when it does not resolve.
 bool ResolveIPv4(const char* host, uint32_t* address);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -64,6 +65,57 @@ TEST(NetTest, ReceiveTimeoutEndsABlockingRead) {
   EXPECT_LT(ReadSome(server, &byte, 1), 0);
   CloseSocket(client);
   CloseSocket(server);
+  CloseSocket(listener);
+}
+
+TEST(NetTest, NoDelayIsOffUntilSetAndOnForTheLoopbackHelpers) {
+  const int fd = OpenTcpSocket();
+  ASSERT_GE(fd, 0);
+  EXPECT_FALSE(HasTcpNoDelay(fd));
+  EXPECT_TRUE(SetTcpNoDelay(fd));
+  EXPECT_TRUE(HasTcpNoDelay(fd));
+  CloseSocket(fd);
+  EXPECT_FALSE(SetTcpNoDelay(-1));
+
+  uint16_t port = 0;
+  const int listener = ListenOnLoopback(&port);
+  const int client = ConnectToLoopback(port);
+  const int server = AcceptConnection(listener);
+  EXPECT_TRUE(HasTcpNoDelay(client));
+  EXPECT_TRUE(HasTcpNoDelay(server));
+  CloseSocket(client);
+  CloseSocket(server);
+  CloseSocket(listener);
+}
+
+TEST(NetTest, SendNowStopsAtAFullBufferAndReportsAReset) {
+  uint16_t port = 0;
+  const int listener = ListenOnLoopback(&port);
+  const int client = ConnectToLoopback(port);  // a blocking socket: SendNow must not block on it
+  const int server = AcceptConnection(listener);
+  ASSERT_GE(server, 0);
+  const std::string chunk(64 * 1024, 'n');
+  long total = 0, n = 0;
+  // Bounded: loopback buffers hold a few MiB at most.
+  for (int i = 0; i < 4096 && (n = SendNow(client, chunk.data(), chunk.size())) > 0; ++i) {
+    total += n;
+  }
+  EXPECT_EQ(n, 0) << "the buffer never filled";
+  EXPECT_GT(total, 0);
+  // The bytes arrive as written, and room made by the reader is taken again.
+  std::string got(chunk.size(), '\0');
+  ASSERT_TRUE(ReadExact(server, got.data(), got.size()));
+  EXPECT_EQ(got, chunk);
+  std::vector<char> rest(static_cast<size_t>(total));
+  ASSERT_TRUE(ReadExact(server, rest.data(), rest.size() - chunk.size()));
+  EXPECT_GT(SendNow(client, "x", 1), 0);
+
+  CloseSocket(server, /*reset=*/true);
+  SetReceiveTimeout(client, 5000);
+  char byte;
+  ReadSome(client, &byte, 1);  // waits for the reset to arrive
+  EXPECT_LT(SendNow(client, "x", 1), 0);
+  CloseSocket(client);
   CloseSocket(listener);
 }
 

@@ -138,6 +138,9 @@ uint64_t QConnMgr::ConnectTo(const char* host, uint32_t port, uint32_t context,
   }
   // Our own close-on-exec socket: libevent's would be inherited by the game processes.
   const int fd = platform::OpenTcpSocket();
+  // Gate frames are whole messages, most of them small: each should leave at once rather than
+  // wait for the acknowledgement of the one before it.
+  if (fd >= 0) platform::SetTcpNoDelay(fd);
   bufferevent* bev = fd < 0 ? nullptr : bufferevent_socket_new(base_, fd, kChannelOptions);
   if (bev == nullptr) {
     if (fd >= 0) platform::CloseSocket(fd);

@@ -120,12 +120,13 @@ class QConnMgrTest : public ::testing::Test {
   uint16_t port_ = 0;
 };
 
-TEST_F(QConnMgrTest, FirstIdIsOneAndTheSocketIsCloseOnExec) {
+TEST_F(QConnMgrTest, FirstIdIsOneAndTheSocketIsCloseOnExecWithoutDelay) {
   const uint64_t id = Connect();
   EXPECT_EQ(id, 1u);
   const int fd = manager_->SocketOf(id);
   ASSERT_GE(fd, 0);
   EXPECT_TRUE(platform::IsCloseOnExec(fd));
+  EXPECT_TRUE(platform::HasTcpNoDelay(fd));
 }
 
 TEST_F(QConnMgrTest, CoalescedAndSplitFramesAreDeliveredWholeAndInOrder) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 
@@ -14,6 +15,9 @@ namespace platform {
 namespace {
 
 constexpr char kAddressPrefix[] = "tarvix-window-";
+// How long a sender waits for room when the window's queue is full (the kernel keeps only a few
+// datagrams queued per socket) before the post counts as failed.
+constexpr int kFullQueueWaitMs = 250;
 constexpr uint32_t kRecordMagic = 0x544C4E4B;  // tags our records among stray datagrams
 
 // The bytes on the wire, native order (both ends are the same machine).
@@ -41,6 +45,24 @@ bool MakeAddress(const std::string& title, sockaddr_un* addr, socklen_t* len) {
   std::memcpy(addr->sun_path, name.data(), name.size());
   *len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
   return true;
+}
+
+// True when the datagram's credentials (attached by the kernel because of SO_PASSCRED) name
+// `uid`. A datagram without them, or with descriptors passed along, is not ours.
+bool SentBy(const msghdr& hdr, uid_t uid) {
+  if ((hdr.msg_flags & MSG_CTRUNC) != 0)
+    return false;
+  bool ours = false;
+  for (const cmsghdr* c = CMSG_FIRSTHDR(&hdr); c != nullptr;
+       c = CMSG_NXTHDR(const_cast<msghdr*>(&hdr), const_cast<cmsghdr*>(c))) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_CREDENTIALS ||
+        c->cmsg_len != CMSG_LEN(sizeof(ucred)))
+      return false;
+    ucred cred;
+    std::memcpy(&cred, CMSG_DATA(c), sizeof(cred));
+    ours = cred.uid == uid;
+  }
+  return ours;
 }
 
 int NewSocket() {
@@ -81,7 +103,11 @@ std::unique_ptr<WindowLink> WindowLink::Bind(const std::string& title) {
   const int fd = NewSocket();
   if (fd < 0)
     return nullptr;
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) {
+  // Abstract names carry no file permissions: any local user can send to them. The kernel's
+  // record of each sender's user lets Receive keep only this user's datagrams.
+  const int on = 1;
+  if (setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof(on)) != 0 ||
+      bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) {
     close(fd);
     return nullptr;
   }
@@ -93,17 +119,29 @@ WindowLink::~WindowLink() {
 }
 
 bool WindowLink::Receive(LinkMessage* out) {
+  const uid_t own_uid = getuid();
   for (;;) {
     WireRecord rec;
     // One byte more than a record, so an oversized datagram shows as too long (MSG_TRUNC gives
     // its real length).
     unsigned char buf[sizeof(WireRecord) + 1];
-    const ssize_t n = recv(fd_, buf, sizeof(buf), MSG_TRUNC);
+    iovec iov{buf, sizeof(buf)};
+    // Room for the credentials only: the kernel puts them first, so descriptors a sender passes
+    // along do not fit and are closed by the kernel (the datagram then shows MSG_CTRUNC).
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(ucred))];
+    msghdr hdr{};
+    hdr.msg_iov = &iov;
+    hdr.msg_iovlen = 1;
+    hdr.msg_control = control;
+    hdr.msg_controllen = sizeof(control);
+    const ssize_t n = recvmsg(fd_, &hdr, MSG_TRUNC | MSG_CMSG_CLOEXEC);
     if (n < 0) {
       if (errno == EINTR)
         continue;
       return false;
     }
+    if (!SentBy(hdr, own_uid))
+      continue;
     if (static_cast<size_t>(n) != sizeof(WireRecord))
       continue;
     std::memcpy(&rec, buf, sizeof(rec));
@@ -134,14 +172,35 @@ bool SendToWindowLink(const std::string& title, const LinkMessage& message) {
   const int fd = NewSocket();
   if (fd < 0)
     return false;
-  WireRecord rec{kRecordMagic, static_cast<uint32_t>(message.kind), message.message, 0,
-                 message.wparam, message.lparam};
-  ssize_t n;
-  do {
-    n = sendto(fd, &rec, sizeof(rec), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&addr), len);
-  } while (n < 0 && errno == EINTR);
+  const WireRecord rec{kRecordMagic,    static_cast<uint32_t>(message.kind),
+                       message.message, 0,
+                       message.wparam,  message.lparam};
+  // Connected, so that a full queue at the window can be waited on with poll.
+  bool sent = false;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), len) == 0) {
+    const auto give_up =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kFullQueueWaitMs);
+    for (;;) {
+      const ssize_t n = send(fd, &rec, sizeof(rec), MSG_NOSIGNAL);
+      if (n == static_cast<ssize_t>(sizeof(rec))) {
+        sent = true;
+        break;
+      }
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n >= 0 || errno != EAGAIN)
+        break;
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          give_up - std::chrono::steady_clock::now());
+      if (left.count() <= 0)
+        break;
+      pollfd p{fd, POLLOUT, 0};
+      if (poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR)
+        break;
+    }
+  }
   close(fd);
-  return n == static_cast<ssize_t>(sizeof(rec));
+  return sent;
 }
 
 bool WindowLinkExists(const std::string& title) {

@@ -37,8 +37,9 @@ class WindowLink {
   // The descriptor, for poll().
   int fd() const { return fd_; }
 
-  // Takes the next valid record without waiting; false when none is queued. Malformed datagrams
-  // are read and discarded on the way.
+  // Takes the next valid record without waiting; false when none is queued. Malformed datagrams,
+  // and any datagram sent by another user (abstract names have no permissions, so anyone on the
+  // machine can send to them), are read and discarded on the way.
   bool Receive(LinkMessage* out);
 
   // Waits up to `timeout_ms` for the socket to become readable; true when it is.
@@ -49,8 +50,8 @@ class WindowLink {
   int fd_;
 };
 
-// Sends one record to the window titled `title` of this user; false when no such link is bound
-// or its queue is full.
+// Sends one record to the window titled `title` of this user; false when no such link is bound,
+// or when its queue stays full for a quarter of a second (a window that has stopped reading).
 bool SendToWindowLink(const std::string& title, const LinkMessage& message);
 
 // True when a window of this user has bound a link for `title`.

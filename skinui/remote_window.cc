@@ -71,11 +71,11 @@ bool SetForegroundWindow(HWND hwnd) {
 namespace internal {
 bool PostToRemoteWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   std::string title;
-  if (!RemoteTitle(hwnd, &title))
+  if (!RemoteTitle(hwnd, &title) || !IsLinkMessage(message))
     return false;
   return platform::SendToWindowLink(
-      title, platform::LinkMessage{platform::LinkKind::kPost, message,
-                                   static_cast<int64_t>(wParam), static_cast<int64_t>(lParam)});
+      title, platform::LinkMessage{platform::LinkKind::kPost, message, static_cast<int64_t>(wParam),
+                                   static_cast<int64_t>(lParam)});
 }
 }  // namespace internal
 

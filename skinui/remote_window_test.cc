@@ -1,11 +1,10 @@
 #include "skinui/remote_window.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/window_link.h"
 #include "skinui/message_queue.h"
@@ -22,7 +21,7 @@ class RecordingWindow : public CWindowWnd {
  public:
   const char* GetWindowClassName() const override { return "RecordingWindow"; }
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message >= WM_APP || message == WM_SHOWWINDOW) {
+    if (message >= WM_USER || message == WM_SHOWWINDOW || message == WM_CLOSE) {
       got.push_back({message, wParam, lParam});
       threads.push_back(GetCurrentThreadId());
     }
@@ -115,6 +114,71 @@ TEST(RemoteWindowTest, MalformedRecordsNeverReachTheWindow) {
   RunMessageLoop();
   ASSERT_EQ(wnd.got.size(), 1u);
   EXPECT_EQ(wnd.got[0].wparam, 2u);
+  wnd.DestroyWindow();
+}
+
+// Only numbers of the program-private range cross the link: a number below it could be one the
+// window reads as a pointer (WM_USER + 120) or one the library acts on (WM_CLOSE). The sender
+// refuses them, and the window drops them when another sender does not.
+TEST(RemoteWindowTest, OnlyProgramPrivateMessagesCrossTheLink) {
+  const std::string title = UniqueTitle("Hall range");
+  RecordingWindow wnd;
+  wnd.quit_on = WM_APP + 1;
+  ASSERT_NE(wnd.Create(nullptr, title.c_str(), 0, 0), nullptr);
+  const HWND found = FindWindow(title);
+  ASSERT_NE(found, nullptr);
+  struct Case {
+    UINT message;
+    bool crosses;
+  };
+  const Case cases[] = {
+      {WM_CLOSE, false},         {WM_QUIT, false},
+      {WM_TIMER, false},         {WM_USER, false},
+      {WM_USER + 120, false},    {kRaiseWindowMessage, false},
+      {kFirstLinkMessage, true}, {kHandOver, true},
+      {kLastLinkMessage, true},  {kLastLinkMessage + 1, false},
+      {0xFFFFFFFF, false},
+  };
+  std::vector<UINT> expected;
+  for (const Case& c : cases) {
+    EXPECT_EQ(PostMessage(found, c.message, 1, 2), c.crosses) << c.message;
+    ASSERT_TRUE(platform::SendToWindowLink(
+        title, platform::LinkMessage{platform::LinkKind::kPost, c.message, 3, 4}));
+    if (c.crosses) {
+      expected.push_back(c.message);
+      expected.push_back(c.message);
+    }
+  }
+  ASSERT_TRUE(PostMessage(found, WM_APP + 1, 0, 0));
+  expected.push_back(WM_APP + 1);
+  RunMessageLoop();
+  std::vector<UINT> got;
+  for (const auto& g : wnd.got)
+    got.push_back(g.message);
+  EXPECT_EQ(got, expected);
+  EXPECT_TRUE(IsWindow(wnd.GetHWND()));
+  wnd.DestroyWindow();
+}
+
+// The kernel queues only a few datagrams per socket; a burst longer than that still arrives
+// whole and in order.
+TEST(RemoteWindowTest, ABurstOfPostsArrivesWholeAndInOrder) {
+  const std::string title = UniqueTitle("Hall burst");
+  RecordingWindow wnd;
+  wnd.quit_on = WM_APP + 1;
+  ASSERT_NE(wnd.Create(nullptr, title.c_str(), 0, 0), nullptr);
+  const HWND found = FindWindow(title);
+  ASSERT_NE(found, nullptr);
+  constexpr int kBurst = 300;
+  for (int i = 0; i < kBurst; ++i)
+    ASSERT_TRUE(PostMessage(found, kHandOver, static_cast<WPARAM>(i), -i)) << i;
+  ASSERT_TRUE(PostMessage(found, WM_APP + 1, 0, 0));
+  RunMessageLoop();
+  ASSERT_EQ(wnd.got.size(), static_cast<size_t>(kBurst + 1));
+  for (int i = 0; i < kBurst; ++i) {
+    EXPECT_EQ(wnd.got[i].wparam, static_cast<WPARAM>(i));
+    EXPECT_EQ(wnd.got[i].lparam, -i);
+  }
   wnd.DestroyWindow();
 }
 

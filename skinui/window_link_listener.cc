@@ -33,7 +33,7 @@ void WindowLinkListener::Run() {
       // Only integers arrive here; a window must not read a remote lParam as a pointer.
       if (msg.kind == platform::LinkKind::kForeground) {
         skinui::PostMessage(hwnd_, kRaiseWindowMessage, 0, 0);
-      } else {
+      } else if (IsLinkMessage(msg.message)) {
         skinui::PostMessage(hwnd_, msg.message, static_cast<WPARAM>(msg.wparam),
                             static_cast<LPARAM>(msg.lparam));
       }

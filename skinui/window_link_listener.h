@@ -2,7 +2,8 @@
 //
 // Each listener owns one bound link and one thread that polls it and posts every record into the
 // window's own queue, so the window handles it on its own thread like any other posted message. A
-// foreground request arrives as kRaiseWindowMessage, which the window turns into showing itself.
+// foreground request arrives as kRaiseWindowMessage, which the window turns into showing itself;
+// posts outside the link's message range are dropped.
 // The thread is stopped and joined when the listener is destroyed (the window's destruction);
 // stopping takes at most one poll slice.
 #pragma once
@@ -20,6 +21,15 @@ namespace skinui {
 // Asks a window to show and raise itself (the cross-process foreground request). Chosen at the top
 // of the window-private range so that it stays clear of the numbers windows use for themselves.
 inline constexpr UINT kRaiseWindowMessage = WM_APP - 1;
+
+// The messages another process may post to a window: the program-private range. Numbers below it
+// are the library's own or carry pointers within one process (WM_USER + 120 hands a command
+// over), which a number from elsewhere must never pass for.
+inline constexpr UINT kFirstLinkMessage = WM_APP;
+inline constexpr UINT kLastLinkMessage = 0xBFFF;
+inline constexpr bool IsLinkMessage(UINT message) {
+  return message >= kFirstLinkMessage && message <= kLastLinkMessage;
+}
 
 class WindowLinkListener {
  public:

@@ -4,9 +4,9 @@
 // FindWindow returns a remote handle: a handle kind of its own (odd values, never those of local
 // windows) that stands for "the window titled X" and sends through that window's link. PostMessage
 // on it sends an integer-only record, for messages of the program-private range only (WM_APP to
-// 0xBFFF; others fail, as the receiving window would drop them); SetForegroundWindow asks the window to show itself. Both
-// work whether the window lives in this process or another, because every titled top-level window
-// binds its link when it is created.
+// 0xBFFF; others fail, as the receiving window would drop them); SetForegroundWindow asks the
+// window to show itself. Both work whether the window lives in this process or another, because
+// every titled top-level window binds its link when it is created.
 #pragma once
 
 #include <string>

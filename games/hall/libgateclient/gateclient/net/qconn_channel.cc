@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <memory>
+#include <new>
 
 #include "gateclient/net/conn_manager.h"
 #include "gateclient/net/frame_cutter.h"
 #include "gateclient/net/frame_limits.h"
+#include "gateclient/net/output_block_pool.h"
 #include "gateclient/net/qconn_mgr.h"
 
 QConnChannel::QConnChannel(QConnMgr* manager, event_base* base, bufferevent* bev, uint64_t id,
@@ -31,21 +32,65 @@ void QConnChannel::Enable() { bufferevent_enable(bev_, EV_READ | EV_WRITE); }
 QConnChannel::~QConnChannel() {
   if (connect_timer_ != nullptr) event_free(connect_timer_);
   if (flush_event_ != nullptr) event_free(flush_event_);
-  for (const Chunk& chunk : pending_) delete[] chunk.bytes;
+  for (const Chunk& chunk : pending_) FreeChunk(chunk);
   // Clears the callbacks first, so a deferred callback still queued for it never runs.
   if (bev_ != nullptr) bufferevent_free(bev_);
 }
 
+namespace {
+
+// The bufferevent's release of a queued chunk; `pool` is null for a chunk of its own.
+void ReleaseChunk(const void* bytes, size_t, void* pool) {
+  auto* block = static_cast<uint8_t*>(const_cast<void*>(bytes));
+  if (pool != nullptr) {
+    static_cast<OutputBlockPool*>(pool)->Give(block);
+  } else {
+    delete[] block;
+  }
+}
+
+}  // namespace
+
+void QConnChannel::FreeChunk(const Chunk& chunk) {
+  ReleaseChunk(chunk.bytes, chunk.length, chunk.pooled ? &OutputBlockPool::Shared() : nullptr);
+}
+
+bool QConnChannel::CopyFrame(const uint8_t* data, uint32_t length, std::vector<Chunk>* chunks) {
+  if (length < kPooledFrameBytes) {
+    auto* bytes = new (std::nothrow) uint8_t[length];
+    if (bytes == nullptr) return false;
+    std::memcpy(bytes, data, length);
+    chunks->push_back({bytes, length, false});
+    return true;
+  }
+  OutputBlockPool& pool = OutputBlockPool::Shared();
+  for (uint32_t done = 0; done < length;) {
+    const uint32_t part =
+        std::min<uint32_t>(length - done, static_cast<uint32_t>(OutputBlockPool::kBlockBytes));
+    uint8_t* block = pool.Take();
+    if (block == nullptr) {
+      // All of the frame or nothing: a part-queued frame would break the stream.
+      for (const Chunk& chunk : *chunks) FreeChunk(chunk);
+      chunks->clear();
+      return false;
+    }
+    std::memcpy(block, data + done, part);
+    chunks->push_back({block, part, true});
+    done += part;
+  }
+  return true;
+}
+
 bool QConnChannel::QueueOutput(const void* data, uint32_t length) {
   if (flush_event_ == nullptr || length == 0) return flush_event_ != nullptr;
-  auto* bytes = new (std::nothrow) uint8_t[length];
-  if (bytes == nullptr) return false;
-  std::memcpy(bytes, data, length);
+  // Copied before taking out_mutex_, so the lock is held only to move pointers.
+  std::vector<Chunk> chunks;
+  if (!CopyFrame(static_cast<const uint8_t*>(data), length, &chunks)) return false;
   bool wake = false;
   {
     std::lock_guard<std::mutex> lock(out_mutex_);
     wake = pending_.empty();
-    pending_.push_back({bytes, length});
+    pending_.insert(pending_.end(), chunks.begin(), chunks.end());
   }
   if (wake) event_active(flush_event_, EV_WRITE, 0);
   return true;
@@ -62,12 +107,10 @@ void QConnChannel::FlushOutput() {
   }
   // Outside out_mutex_, so that lock is never held while taking the bufferevent's.
   evbuffer* output = bufferevent_get_output(bev_);
-  auto release = [](const void* bytes, size_t, void*) {
-    delete[] static_cast<const uint8_t*>(bytes);
-  };
   for (const Chunk& chunk : flushing_) {
-    if (evbuffer_add_reference(output, chunk.bytes, chunk.length, release, nullptr) != 0) {
-      delete[] chunk.bytes;
+    void* pool = chunk.pooled ? &OutputBlockPool::Shared() : nullptr;
+    if (evbuffer_add_reference(output, chunk.bytes, chunk.length, &ReleaseChunk, pool) != 0) {
+      FreeChunk(chunk);
     }
   }
   flushing_.clear();

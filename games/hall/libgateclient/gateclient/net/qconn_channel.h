@@ -23,6 +23,10 @@ class QConnChannel {
  public:
   // Frames shorter than this (prefix included) are delivered from the channel's own buffer.
   static constexpr uint32_t kInlineFrameBytes = 8192;
+  // Output frames from this size on are copied into pooled blocks: reused memory instead of fresh
+  // pages for each large frame. A smaller frame gets a buffer of its own, which the allocator
+  // serves from memory it already holds.
+  static constexpr uint32_t kPooledFrameBytes = 16 * 1024;
 
   // Takes ownership of `bev` and sets its callbacks.
   QConnChannel(QConnMgr* manager, event_base* base, bufferevent* bev, uint64_t id,
@@ -78,13 +82,19 @@ class QConnChannel {
   std::string host_;
   event* flush_event_ = nullptr;
   std::mutex out_mutex_;  // a leaf lock, after the manager's map mutex
-  // Frames queued by senders, each in a buffer of its own that was filled before taking
-  // out_mutex_, so the lock is held only to push a pointer. The loop thread hands each buffer to
-  // the bufferevent by reference; it is freed once written.
+  // Frames queued by senders, copied before taking out_mutex_ (so the lock is held only to push
+  // pointers): a small frame into a buffer of its own, a large one into blocks of the shared
+  // OutputBlockPool. The loop thread hands each chunk to the bufferevent by reference; it is
+  // released once written.
   struct Chunk {
     uint8_t* bytes;
     uint32_t length;
+    bool pooled;  // a block of OutputBlockPool::Shared(), else a buffer of its own
   };
+  // Copies a whole frame into `chunks`; false, with nothing taken, when memory runs out.
+  static bool CopyFrame(const uint8_t* data, uint32_t length, std::vector<Chunk>* chunks);
+  static void FreeChunk(const Chunk& chunk);
+
   std::vector<Chunk> pending_;   // under out_mutex_
   std::vector<Chunk> flushing_;  // loop thread
   uint8_t buffer_[kInlineFrameBytes];

@@ -291,6 +291,27 @@ void HallServices::SendMatchDetail(int connection, uint32_t plan_id) {
   gate_.SendTransfer(connection, kHall, hc::IDGetMatchDetailRsp, bytes, 5, 2);
 }
 
+void HallServices::SendMatchStart(int connection, uint64_t key, uint32_t match_app_id,
+                                  const ScriptedMatchStart& start) {
+  qv::matchclient::MatchStart message;
+  message.set_match_id(start.match_id);
+  message.set_match_group(start.match_group);
+  message.set_rank_appid(start.rank_appid);
+  message.set_rank_objectid(start.rank_objectid);
+  message.set_mp_id(start.mp_id);
+  message.set_game_kind(start.game_kind);
+  message.set_plan_id(static_cast<uint32_t>(key));
+  SendMatchMessage(connection, key, match_app_id, qv::cmd::matchclient::kMatchStart,
+                   message.SerializeAsString());
+}
+
+void HallServices::SendMatchMessage(int connection, uint64_t key, uint32_t match_app_id,
+                                    uint32_t subid, const std::string& data) {
+  gate_.Act(connection, [=](GateConnection& c) {
+    SendTransferOn(c, kMatch, subid, data, kMatchAppType, match_app_id, key);
+  });
+}
+
 std::vector<HallServices::LoginSeen> HallServices::logins() const {
   std::lock_guard<std::mutex> lock(mu_);
   return logins_;

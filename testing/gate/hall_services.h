@@ -35,6 +35,16 @@ struct ScriptedGroup {
   std::vector<ScriptedList> lists;
 };
 
+// What a MatchStart says about the match the hall is to launch.
+struct ScriptedMatchStart {
+  uint64_t match_id = 0;
+  uint64_t match_group = 0;
+  uint32_t rank_appid = 0;
+  uint64_t rank_objectid = 0;
+  uint64_t mp_id = 0;
+  uint32_t game_kind = 0;
+};
+
 // One entry of a packed message.
 struct PackedEntry {
   uint32_t kind = 0;
@@ -75,6 +85,13 @@ class HallServices {
                   uint32_t apptype, uint32_t appid);
   // A GetMatchDetailRsp nobody asked for.
   void SendMatchDetail(int connection, uint32_t plan_id);
+  // The match service `match_app_id` starts the match of `key` (the hall's match key, the plan id
+  // in its low half; it travels as the transfer's session): MatchStart (14,15).
+  void SendMatchStart(int connection, uint64_t key, uint32_t match_app_id,
+                      const ScriptedMatchStart& start);
+  // Any other message of the match service for the match of `key`: (14, subid) with `data`.
+  void SendMatchMessage(int connection, uint64_t key, uint32_t match_app_id, uint32_t subid,
+                        const std::string& data);
 
   // --- what the hall asked (any thread) ---
   struct LoginSeen {

@@ -194,5 +194,39 @@ TEST_F(HallServicesTest, PushesArriveAsTheHallExpectsThem) {
   EXPECT_EQ(auth.subid, 5);
 }
 
+TEST_F(HallServicesTest, MatchMessagesCarryTheMatchKeyAsTheirSession) {
+  const uint64_t key = 0x0000000200000021ull;
+  ScriptedMatchStart start;
+  start.match_id = 7;
+  start.match_group = 8;
+  start.rank_appid = 9;
+  start.rank_objectid = 10;
+  start.mp_id = 11;
+  start.game_kind = 502;
+  services_.SendMatchStart(-1, key, 41, start);
+  qv::gate::TransferDataReq t = hall_->NextTransfer();
+  EXPECT_EQ(t.data_cmd_kind(), 14u);
+  EXPECT_EQ(t.data_cmd_subid(), 15u);
+  EXPECT_EQ(t.att_sessionid(), key);
+  EXPECT_EQ(t.att_apptype(), HallServices::kMatchAppType);
+  EXPECT_EQ(t.att_appid(), 41u);
+  qv::matchclient::MatchStart m;
+  ASSERT_TRUE(m.ParseFromString(t.data()));
+  EXPECT_EQ(m.match_id(), 7u);
+  EXPECT_EQ(m.match_group(), 8u);
+  EXPECT_EQ(m.rank_appid(), 9u);
+  EXPECT_EQ(m.rank_objectid(), 10u);
+  EXPECT_EQ(m.mp_id(), 11u);
+  EXPECT_EQ(m.game_kind(), 502u);
+  EXPECT_EQ(m.plan_id(), 0x21u);
+
+  services_.SendMatchMessage(-1, key, 41, 19, std::string("\x01\x00\x02", 3));
+  t = hall_->NextTransfer();
+  EXPECT_EQ(t.data_cmd_kind(), 14u);
+  EXPECT_EQ(t.data_cmd_subid(), 19u);
+  EXPECT_EQ(t.att_sessionid(), key);
+  EXPECT_EQ(t.data(), std::string("\x01\x00\x02", 3));
+}
+
 }  // namespace
 }  // namespace testgate

@@ -262,6 +262,7 @@ void ClientFrame::OnConnected(qv::CMD_base* command) {
   proc_.ResetForNewConnection();
   link_.Connected(command->routing.connid);
   requests_.SendHello();
+  dispatch_.OnGateConnected(command);
 }
 
 void ClientFrame::OnClosed(qv::CMD_base* command) {

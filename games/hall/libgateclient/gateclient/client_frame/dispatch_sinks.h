@@ -14,7 +14,7 @@ class PlanManagerSink {
   virtual void OnClientCmd(qv::CMD_base* command, uint64_t app_session) = 0;       // kind 13
   virtual void OnMatchClientCmd(qv::CMD_base* command, uint64_t app_session) = 0;  // kind 14
   virtual void OnHallClientCmd(qv::CMD_base* command, uint64_t app_session) = 0;   // kind 18
-  virtual void OnNetworkCmd(qv::CMD_base* command) = 0;  // the connection closed
+  virtual void OnNetworkCmd(qv::CMD_base* command) = 0;  // the connection came or closed
 };
 
 class CatalogueSink {

@@ -203,6 +203,10 @@ void GateDispatch::OnAuthInfo(const qv::gate::AuthInfo& info) {
   }
 }
 
+void GateDispatch::OnGateConnected(qv::CMD_base* connected) {
+  if (plan_manager_ != nullptr) plan_manager_->OnNetworkCmd(connected);
+}
+
 void GateDispatch::OnGateDisconnected(qv::CMD_base* close) {
   session_.OnDisconnected();
   Trace("连接gate 断开");

@@ -61,6 +61,8 @@ class GateDispatch : public CommandIgnorer {
 
   // AuthInfo from the gate: a user id starts the catalogue's refreshing, 0 stops it.
   void OnAuthInfo(const qv::gate::AuthInfo& info);
+  // A new connection (`connected` is its kind-9 command): the running games hear of it.
+  void OnGateConnected(qv::CMD_base* connected);
   // The connection closed (`close` is the close command): state 0, trace, plan manager.
   void OnGateDisconnected(qv::CMD_base* close);
 

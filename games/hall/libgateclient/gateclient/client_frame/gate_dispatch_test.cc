@@ -213,7 +213,7 @@ TEST_F(GateDispatchTest, AnotherLoginStopsReconnectingAndJoinResultsAreTraced) {
   EXPECT_EQ(window_.texts.back(), "名额已满");
 }
 
-TEST_F(GateDispatchTest, AuthInfoStartsAndStopsTheCatalogueAndTheCloseReachesThePlanManager) {
+TEST_F(GateDispatchTest, AuthInfoStartsAndStopsTheCatalogueAndConnectionChangesReachThePlanManager) {
   qv::gate::AuthInfo info;
   info.set_user_id(5);
   dispatch_.OnAuthInfo(info);
@@ -229,6 +229,12 @@ TEST_F(GateDispatchTest, AuthInfoStartsAndStopsTheCatalogueAndTheCloseReachesThe
   qv::CMD_base close(9, 1);
   dispatch_.OnGateDisconnected(&close);
   EXPECT_EQ(session_.state(), GateSession::kNoConnection);
+  EXPECT_EQ(order_, std::vector<std::string>{"plans-close"});
+
+  order_.clear();
+  qv::CMD_base come(9, 0);
+  dispatch_.OnGateConnected(&come);
+  bare.OnGateConnected(&come);  // no plan manager: nobody to tell
   EXPECT_EQ(order_, std::vector<std::string>{"plans-close"});
 }
 

@@ -1,0 +1,49 @@
+#include "gateclient/client_frame/frame_plans.h"
+
+#include <mutex>
+#include <utility>
+
+namespace qvc {
+
+GameListConfig GameListFromConfig(const QConfig& config) {
+  return {config.gameid.value, config.gameexe.value, config.resource.value};
+}
+
+FramePlans::FramePlans(ClientFrame& frame, FramePlansOptions options)
+    : frame_(frame),
+      host_(frame.session(), frame.dispatch(), frame.requests(),
+            [this](std::unique_ptr<qv::CMDNetwork_DataMessage> message) {
+              SendGameMessage(std::move(message));
+            }) {
+  PlanTableEnv env;
+  env.host = &host_;
+  env.launcher = options.launcher;
+  env.games = std::move(options.games);
+  env.program_dir = std::move(options.program_dir);
+  env.make_channel = std::move(options.make_channel);
+  manager_ = options.make_manager ? options.make_manager(std::move(env))
+                                  : std::make_unique<PlanManager>(std::move(env));
+  adapter_ = std::make_unique<PlanManagerAdapter>(*manager_);
+  frame_.dispatch().SetPlanManager(adapter_.get());
+}
+
+FramePlans::~FramePlans() {
+  frame_.Stop();
+  {
+    // Waits for the messages already on their way; the channels' workers run until the tables
+    // close below, and whatever they hand over from now on is dropped.
+    std::unique_lock<std::shared_mutex> lock(send_mutex_);
+    closed_ = true;
+  }
+  frame_.dispatch().SetPlanManager(nullptr);
+  manager_.reset();
+}
+
+void FramePlans::SendGameMessage(std::unique_ptr<qv::CMDNetwork_DataMessage> message) {
+  std::shared_lock<std::shared_mutex> lock(send_mutex_);
+  if (closed_)
+    return;
+  frame_.SendToGate(message.get());
+}
+
+}  // namespace qvc

@@ -28,13 +28,14 @@ FramePlans::FramePlans(ClientFrame& frame, FramePlansOptions options)
 }
 
 FramePlans::~FramePlans() {
-  frame_.Stop();
   {
-    // Waits for the messages already on their way; the channels' workers run until the tables
-    // close below, and whatever they hand over from now on is dropped.
+    // Waits for the games' messages already inside the frame, so none is in a send while the
+    // frame stops; the channels' workers run until the tables close below, and what they hand
+    // over from now on is dropped.
     std::unique_lock<std::shared_mutex> lock(send_mutex_);
     closed_ = true;
   }
+  frame_.Stop();
   frame_.dispatch().SetPlanManager(nullptr);
   manager_.reset();
 }

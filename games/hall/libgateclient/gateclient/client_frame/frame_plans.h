@@ -39,8 +39,8 @@ class FramePlans {
   // Files the manager with the frame's dispatch. REQUIRES: before frame.Start(); the frame
   // outlives this object.
   FramePlans(ClientFrame& frame, FramePlansOptions options);
-  // Stops the frame, so the job thread no longer enters the manager, and lets no game message
-  // reach the frame any more; then closes the tables (running games are left running).
+  // Lets no game message reach the frame any more, stops the frame, so the job thread no longer
+  // enters the manager, then closes the tables (running games are left running).
   ~FramePlans();
   FramePlans(const FramePlans&) = delete;
   FramePlans& operator=(const FramePlans&) = delete;

@@ -8,11 +8,11 @@
 namespace xmldoc {
 
 std::string CXmlAttribute::GetName(bool raw) const {
-  return raw ? name_ : XmlDecodeEntities(name_);
+  return raw ? name_.str() : XmlDecodeEntities(name_);
 }
 
 std::string CXmlAttribute::GetValue(bool raw) const {
-  return raw ? value_ : XmlDecodeEntities(value_);
+  return raw ? value_.str() : XmlDecodeEntities(value_);
 }
 
 int32_t CXmlAttribute::GetInt() const {
@@ -36,7 +36,7 @@ int32_t CXmlAttribute::GetInt() const {
 }
 
 void CXmlAttribute::SetValue(std::string_view value) {
-  value_ = XmlEncodeEntities(value);
+  value_.Assign(XmlEncodeEntities(value));
 }
 
 }  // namespace xmldoc

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "xmldoc/xml_string.h"
 
 namespace xmldoc {
 
@@ -13,7 +16,9 @@ class CXmlNode;
 class CXmlAttribute {
  public:
   // Takes `name` and `value` already escaped.
-  CXmlAttribute(CXmlNode* owner, std::string name, std::string value)
+  CXmlAttribute(CXmlNode* owner, std::string_view name, std::string_view value)
+      : name_(name), value_(value), owner_(owner) {}
+  CXmlAttribute(CXmlNode* owner, XmlString name, XmlString value)
       : name_(std::move(name)), value_(std::move(value)), owner_(owner) {}
 
   // The name or value decoded; with `raw`, as stored (escaped).
@@ -26,15 +31,15 @@ class CXmlAttribute {
   // Stores `value` escaped (a numeric reference in it is kept).
   void SetValue(std::string_view value);
   // Stores `value` exactly as given; the caller vouches that it is escaped.
-  void SetRawValue(std::string value) { value_ = std::move(value); }
+  void SetRawValue(std::string_view value) { value_.Assign(value); }
 
   CXmlNode* owner() const { return owner_; }
-  const std::string& raw_name() const { return name_; }
-  const std::string& raw_value() const { return value_; }
+  std::string_view raw_name() const { return name_; }
+  std::string_view raw_value() const { return value_; }
 
  private:
-  std::string name_;
-  std::string value_;
+  XmlString name_;
+  XmlString value_;
   CXmlNode* owner_;
 };
 

@@ -22,8 +22,8 @@ class CXmlDeclaration {
   std::vector<CXmlText> comments;
 
   // Appends a document-level comment.
-  void AddComment(std::string comment, uint32_t after_root, bool instruction = false) {
-    comments.push_back(CXmlText{nullptr, std::move(comment), after_root, instruction});
+  void AddComment(std::string_view comment, uint32_t after_root, bool instruction = false) {
+    comments.push_back(CXmlText{nullptr, XmlString(comment), after_root, instruction});
   }
   // Drops every comment.
   void Clear() { comments.clear(); }

@@ -47,7 +47,7 @@ bool CXmlDocument::Load(std::string_view source, XmlSource kind, const XmlTransf
   Reset();
   if (kind == XmlSource::kText) {
     if (!source.empty())
-      LoadText(source);  // parsed where it stands: only names, values and texts are copied
+      LoadText(std::string(source));  // the tree refers into this one copy
     return true;
   }
   path_.assign(source);
@@ -77,11 +77,14 @@ bool CXmlDocument::LoadRaw(const std::string& file_path, const XmlTransform* tra
     // UTF-16LE: the byte-order mark becomes the UTF-8 one.
     raw = Utf16LeBytesToUtf8(raw);
   }
-  LoadText(raw);
+  LoadText(std::move(raw));
   return true;
 }
 
-void CXmlDocument::LoadText(std::string_view text) {
+void CXmlDocument::LoadText(std::string source) {
+  // Names, values and texts stay where they stand in the text, which the arena keeps.
+  XmlArenaRef arena(new XmlArena(std::move(source)));
+  const std::string_view text = arena->source();
   std::string_view body = text;
   if (const size_t length = DeclarationLength(text)) {
     declaration_.text.assign(text.substr(0, length));
@@ -97,7 +100,7 @@ void CXmlDocument::LoadText(std::string_view text) {
     root_ = std::make_unique<CXmlNode>(nullptr, "<root>");
     return;
   }
-  XmlParser parser(body, &declaration_);
+  XmlParser parser(arena.get(), body, &declaration_);
   std::unique_ptr<CXmlNode> root = parser.ParseDocument(&status_);
   root_ = root ? std::move(root) : std::make_unique<CXmlNode>();
 }

@@ -85,7 +85,7 @@ class CXmlDocument {
 
  private:
   void Reset();
-  void LoadText(std::string_view text);
+  void LoadText(std::string source);
   bool LoadRaw(const std::string& file_path, const XmlTransform* transform);
 
   XmlStatus status_ = kXmlParsed;

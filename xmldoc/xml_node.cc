@@ -2,17 +2,40 @@
 
 #include <algorithm>
 
+#include "xmldoc/xml_arena.h"
 #include "xmldoc/xml_entities.h"
 #include "xmldoc/xml_tag.h"
 
 namespace xmldoc {
 
 CXmlNode::CXmlNode(CXmlNode* parent, std::string_view tag) : parent_(parent) {
-  name_ = ParseTag(tag.empty() ? std::string_view("<root />") : tag, this);
+  name_.Assign(ParseTag(tag.empty() ? std::string_view("<root />") : tag, this));
 }
+
+CXmlNode::CXmlNode(XmlArena* arena, CXmlNode* parent, XmlString name)
+    : name_(std::move(name)), parent_(parent), arena_(arena) {}
 
 CXmlNode::~CXmlNode() {
   DeleteTempFile();
+  for (size_t i = 0; i < attributes_.size(); ++i) {
+    if (i < arena_attributes_) {
+      attributes_[i]->~CXmlAttribute();
+    } else {
+      delete attributes_[i];
+    }
+  }
+}
+
+void CXmlNode::operator delete(CXmlNode* node, std::destroying_delete_t) {
+  // Read before the node is gone; the arena may hold the node itself.
+  XmlArena* const arena = node->arena_;
+  const bool holds_arena = node->holds_arena_;
+  node->~CXmlNode();
+  if (arena == nullptr) {
+    ::operator delete(node);
+  } else if (holds_arena) {
+    arena->Release();
+  }
 }
 
 std::unique_ptr<CXmlNode> CXmlNode::Create(std::string_view name) {
@@ -22,11 +45,11 @@ std::unique_ptr<CXmlNode> CXmlNode::Create(std::string_view name) {
 }
 
 std::string CXmlNode::GetName(bool raw) const {
-  return raw ? name_ : XmlDecodeEntities(name_);
+  return raw ? name_.str() : XmlDecodeEntities(name_);
 }
 
 void CXmlNode::SetName(std::string_view name) {
-  name_ = XmlEncodeEntities(name);
+  name_.Assign(XmlEncodeEntities(name));
 }
 
 CXmlNode* CXmlNode::FindChild(std::string_view name) const {
@@ -44,14 +67,30 @@ int CXmlNode::IndexOf(const CXmlNode* child) const {
 
 CXmlNode* CXmlNode::AddChild(std::unique_ptr<CXmlNode> child) {
   child->parent_ = this;
-  children_.push_back(child.release());
+  children_.PushBack(child.release());
   return children_.back();
 }
 
 CXmlNode* CXmlNode::AddBorrowedChild(CXmlNode* child) {
-  children_.push_back(child);
+  children_.PushBack(child);
   borrowed_.push_back(child);
   return child;
+}
+
+std::unique_ptr<CXmlNode> CXmlNode::ReleaseChild(size_t i) {
+  if (i >= children_.size() || children_[i] == nullptr)
+    return nullptr;
+  CXmlNode* const child = children_[i];
+  if (std::find(borrowed_.begin(), borrowed_.end(), child) != borrowed_.end())
+    return nullptr;
+  children_[i] = nullptr;
+  child->parent_ = nullptr;
+  // Its parsed tree now outlives this one's only if it keeps the arena alive itself.
+  if (child->arena_ != nullptr && !child->holds_arena_) {
+    child->arena_->Acquire();
+    child->holds_arena_ = true;
+  }
+  return std::unique_ptr<CXmlNode>(child);
 }
 
 CXmlAttribute* CXmlNode::GetAttribute(std::string_view name, bool create,
@@ -66,9 +105,9 @@ CXmlAttribute* CXmlNode::GetAttribute(std::string_view name, bool create,
 const CXmlAttribute* CXmlNode::GetAttribute(std::string_view name) const {
   for (const auto& attribute : attributes_) {
     // Most names carry no entity: compare the stored text before decoding it.
-    const std::string& raw = attribute->raw_name();
-    if (raw.find('&') == std::string::npos ? raw == name : attribute->GetName() == name) {
-      return attribute.get();
+    const std::string_view raw = attribute->raw_name();
+    if (raw.find('&') == std::string_view::npos ? raw == name : attribute->GetName() == name) {
+      return attribute;
     }
   }
   return nullptr;
@@ -83,30 +122,30 @@ CXmlAttribute* CXmlNode::AddAttribute(std::string_view name, std::string_view va
   return AddRawAttribute(XmlEncodeEntities(name), XmlEncodeEntities(value));
 }
 
-CXmlAttribute* CXmlNode::AddRawAttribute(std::string name, std::string value) {
-  attributes_.push_back(std::make_unique<CXmlAttribute>(this, std::move(name), std::move(value)));
-  return attributes_.back().get();
+CXmlAttribute* CXmlNode::AddRawAttribute(std::string_view name, std::string_view value) {
+  attributes_.PushBack(new CXmlAttribute(this, name, value));
+  return attributes_.back();
 }
 
 void CXmlNode::AddText(std::string_view text) {
   AddRawText(XmlEncodeEntities(text));
 }
 
-void CXmlNode::AddRawText(std::string text) {
-  texts_.push_back(CXmlText{this, std::move(text), static_cast<uint32_t>(children_.size())});
+void CXmlNode::AddRawText(std::string_view text) {
+  texts_.PushBack(CXmlText{this, XmlString(text), static_cast<uint32_t>(children_.size())});
 }
 
-bool CXmlNode::AddComment(std::string text) {
-  if (text.find("--") != std::string::npos || text.ends_with('-'))
+bool CXmlNode::AddComment(std::string_view text) {
+  if (text.find("--") != std::string_view::npos || text.ends_with('-'))
     return false;
-  comments_.push_back(CXmlText{this, std::move(text), static_cast<uint32_t>(children_.size())});
+  comments_.PushBack(CXmlText{this, XmlString(text), static_cast<uint32_t>(children_.size())});
   return true;
 }
 
-bool CXmlNode::AddCData(std::string text) {
-  if (text.find("]]>") != std::string::npos)
+bool CXmlNode::AddCData(std::string_view text) {
+  if (text.find("]]>") != std::string_view::npos)
     return false;
-  cdata_.push_back(CXmlText{this, std::move(text), static_cast<uint32_t>(children_.size())});
+  cdata_.PushBack(CXmlText{this, XmlString(text), static_cast<uint32_t>(children_.size())});
   return true;
 }
 

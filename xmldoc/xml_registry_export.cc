@@ -8,8 +8,15 @@ namespace {
 using platform::RegistryValue;
 using platform::RegistryValueType;
 
-RegistryValue StringValue(const std::string& text) {
-  return RegistryValue{RegistryValueType::kString, text};
+RegistryValue StringValue(std::string_view text) {
+  return RegistryValue{RegistryValueType::kString, std::string(text)};
+}
+
+// A value or key name: a one-letter kind and what follows it.
+std::string KeyName(char kind, std::string_view rest) {
+  std::string name(1, kind);
+  name.append(rest);
+  return name;
 }
 
 }  // namespace
@@ -17,7 +24,8 @@ RegistryValue StringValue(const std::string& text) {
 bool WriteElement(CXmlNode& node, platform::RegistryKeyNode& key) {
   node.ReloadSpilledChildren();
   const int index = node.parent() ? node.parent()->IndexOf(&node) : 0;
-  const std::string name = "E" + std::to_string(index < 0 ? 0 : index) + node.raw_name();
+  const std::string name =
+      KeyName('E', std::to_string(index < 0 ? 0 : index)).append(node.raw_name());
   // A '\' would open a path of keys instead of one.
   if (name.find('\\') != std::string::npos)
     return false;
@@ -25,17 +33,17 @@ bool WriteElement(CXmlNode& node, platform::RegistryKeyNode& key) {
   if (subkey == nullptr)
     return false;
   for (const auto& attribute : node.attributes()) {
-    subkey->Set("V" + attribute->raw_name(), StringValue(attribute->raw_value()));
+    subkey->Set(KeyName('V', attribute->raw_name()), StringValue(attribute->raw_value()));
   }
   size_t data = 0;
   for (const CXmlText& text : node.texts()) {
-    subkey->Set("D" + std::to_string(data++), StringValue(text.text));
+    subkey->Set(KeyName('D', std::to_string(data++)), StringValue(text.text));
   }
   for (const CXmlText& section : node.cdata()) {
-    subkey->Set("D" + std::to_string(data++), StringValue(section.text));
+    subkey->Set(KeyName('D', std::to_string(data++)), StringValue(section.text));
   }
   for (size_t i = 0; i < node.comments().size(); ++i) {
-    subkey->Set("C" + std::to_string(i), StringValue(node.comments()[i].text));
+    subkey->Set(KeyName('C', std::to_string(i)), StringValue(node.comments()[i].text));
   }
   bool complete = true;
   for (CXmlNode* child : node.children()) {

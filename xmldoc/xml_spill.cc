@@ -59,7 +59,7 @@ void CXmlNode::DeleteTempFile() {
       delete child;
     }
   }
-  children_.clear();
+  children_.Clear();
 }
 
 }  // namespace xmldoc

@@ -32,6 +32,10 @@ size_t FindTagClose(std::string_view text, size_t from) {
   return std::string_view::npos;
 }
 
+bool EndsName(char c) {
+  return IsBlank(c) || c == '/' || c == '>' || c == '"';
+}
+
 bool ReadDelimited(std::string_view text, size_t lt, size_t open_length, std::string_view close,
                    XmlToken* token) {
   const size_t inner = lt + open_length;
@@ -88,17 +92,6 @@ std::string ParseTag(std::string_view tag, CXmlNode* node) {
     ++i;
   }
   std::string name(tag.substr(name_start, i - name_start));
-  // Attributes are gathered first so the node's list is sized once.
-  constexpr size_t kBatch = 16;
-  std::string_view names[kBatch], values[kBatch];
-  size_t count = 0;
-  const auto flush = [&](size_t more) {
-    node->attributes_.reserve(node->attributes_.size() + count + more);
-    for (size_t k = 0; k < count; ++k) {
-      node->AddRawAttribute(std::string(names[k]), std::string(values[k]));
-    }
-    count = 0;
-  };
   for (;;) {
     while (i < tag.size() && IsBlank(tag[i])) {
       ++i;
@@ -122,15 +115,75 @@ std::string ParseTag(std::string_view tag, CXmlNode* node) {
     const size_t close_quote = tag.find('"', open_quote + 1);
     if (close_quote == std::string_view::npos)
       break;
-    if (count == kBatch)
-      flush(kBatch);
-    names[count] = tag.substr(i, name_end - i);
-    values[count] = tag.substr(open_quote + 1, close_quote - open_quote - 1);
-    ++count;
+    node->AddRawAttribute(tag.substr(i, name_end - i),
+                          tag.substr(open_quote + 1, close_quote - open_quote - 1));
     i = close_quote + 1;
   }
-  flush(0);
   return name;
+}
+
+bool ScanStartTag(std::string_view text, size_t lt, XmlStartTag* tag,
+                  std::vector<XmlTagAttribute>* attributes) {
+  const char* const p = text.data();
+  const size_t n = text.size();
+  size_t i = lt + 1;
+  while (i < n && !EndsName(p[i]))
+    ++i;
+  tag->name = text.substr(lt + 1, i - lt - 1);
+  // Between attributes the scan stands outside quotes, so the first '>' it meets there closes the
+  // tag. Where ParseTag would stop reading attributes, the rest is skipped as FindTagClose does.
+  size_t close = std::string_view::npos;
+  for (;;) {
+    while (i < n && IsBlank(p[i]))
+      ++i;
+    if (i >= n)
+      return false;
+    if (p[i] == '>') {
+      close = i;
+      break;
+    }
+    if (p[i] == '/')
+      break;
+    size_t equals = i;
+    while (equals < n && p[equals] != '=' && p[equals] != '"' && p[equals] != '>')
+      ++equals;
+    if (equals >= n)
+      return false;
+    if (p[equals] == '>') {
+      close = equals;
+      break;
+    }
+    if (p[equals] == '"')
+      break;  // a quote before the '=': no attribute
+    size_t name_end = equals;
+    while (name_end > i && IsBlank(p[name_end - 1]))
+      --name_end;
+    size_t open_quote = equals + 1;
+    while (open_quote < n && p[open_quote] != '"' && p[open_quote] != '>')
+      ++open_quote;
+    if (open_quote >= n)
+      return false;
+    if (p[open_quote] == '>') {
+      close = open_quote;
+      break;
+    }
+    const auto* close_quote =
+        static_cast<const char*>(std::memchr(p + open_quote + 1, '"', n - open_quote - 1));
+    if (close_quote == nullptr)
+      return false;
+    const size_t value_end = close_quote - p;
+    attributes->push_back(XmlTagAttribute{text.substr(i, name_end - i),
+                                          text.substr(open_quote + 1, value_end - open_quote - 1)});
+    i = value_end + 1;
+  }
+  if (close == std::string_view::npos) {
+    close = FindTagClose(text, i);
+    if (close == std::string_view::npos)
+      return false;
+  }
+  tag->end = close + 1;
+  tag->empty = close > lt + 1 && p[close - 1] == '/';
+  return true;
 }
 
 }  // namespace xmldoc

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xmldoc {
 
@@ -35,5 +36,23 @@ bool ReadToken(std::string_view text, size_t lt, XmlToken* token);
 // Reads a start tag ("<a x=\"1\">" or "<a/>"): appends its attributes to `node` and returns its
 // name. Both are kept as they stand in the text.
 std::string ParseTag(std::string_view tag, CXmlNode* node);
+
+struct XmlTagAttribute {
+  std::string_view name;
+  std::string_view value;
+};
+
+// A start tag read in one pass, as ReadToken and ParseTag together read it.
+struct XmlStartTag {
+  std::string_view name;
+  size_t end = 0;      // just past the final '>'
+  bool empty = false;  // "<a/>"
+};
+
+// Reads the start tag whose '<' is at text[lt], where a name follows the '<' (ReadToken would
+// call it kStartTag or kEmptyTag). Appends its attributes to `attributes`, views into `text`.
+// False, with `attributes` in any state, when the tag is not terminated within the text.
+bool ScanStartTag(std::string_view text, size_t lt, XmlStartTag* tag,
+                  std::vector<XmlTagAttribute>* attributes);
 
 }  // namespace xmldoc

@@ -1,5 +1,8 @@
 #include "xmldoc/xml_tree_description.h"
 
+#include <vector>
+
+#include "xmldoc/xml_tag.h"
 #include "xmldoc/xml_writer.h"
 
 namespace xmldoc {
@@ -14,7 +17,7 @@ void DescribeItem(char kind, const CXmlText& item, std::string* out) {
   out->push_back('"');
 }
 
-void DescribeItemsAt(const std::vector<CXmlText>& items, char kind, uint32_t position, bool last,
+void DescribeItemsAt(std::span<const CXmlText> items, char kind, uint32_t position, bool last,
                      std::string* out) {
   for (const CXmlText& item : items) {
     if (item.position == position || (last && item.position > position)) {
@@ -31,7 +34,7 @@ void Describe(const CXmlNode& node, std::string* out) {
       const CXmlAttribute& a = *node.attributes()[i];
       if (i)
         out->push_back(' ');
-      out->append(a.raw_name() + "=\"" + a.raw_value() + "\"");
+      out->append(a.raw_name()).append("=\"").append(a.raw_value()).append("\"");
     }
     out->push_back('}');
   }
@@ -103,6 +106,41 @@ std::string CheckRoundTrip(std::string_view text) {
   }
   if (second.SaveToMemory() != saved)
     return "saved text changed";
+  return {};
+}
+
+std::string CheckTagScan(std::string_view text) {
+  for (size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+    if (lt + 1 >= text.size())
+      break;
+    const char next = text[lt + 1];
+    if (std::string_view("!?/ \t\r\n>\"").find(next) != std::string_view::npos)
+      continue;  // no element starts here
+    const std::string at = "tag at " + std::to_string(lt) + ": ";
+    XmlToken token;
+    const bool read = ReadToken(text, lt, &token);
+    XmlStartTag tag;
+    std::vector<XmlTagAttribute> attributes;
+    if (ScanStartTag(text, lt, &tag, &attributes) != read)
+      return at + (read ? "scan found no end" : "scan found an end");
+    if (!read)
+      continue;
+    if (tag.end != token.end)
+      return at + "ends at " + std::to_string(tag.end) + ", not " + std::to_string(token.end);
+    if (tag.empty != (token.kind == XmlConstruct::kEmptyTag))
+      return at + "empty or not";
+    const CXmlNode node(nullptr, text.substr(lt, token.end - lt));
+    if (tag.name != node.raw_name())
+      return at + "name " + std::string(tag.name) + ", not " + node.GetName(/*raw=*/true);
+    if (attributes.size() != node.attributes().size())
+      return at + std::to_string(attributes.size()) + " attributes, not " +
+             std::to_string(node.attributes().size());
+    for (size_t i = 0; i < attributes.size(); ++i) {
+      const CXmlAttribute& expected = *node.attributes()[i];
+      if (attributes[i].name != expected.raw_name() || attributes[i].value != expected.raw_value())
+        return at + "attribute " + std::to_string(i);
+    }
+  }
   return {};
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "xmldoc/xml_document.h"
 #include "xmldoc/xml_node.h"
@@ -22,5 +23,10 @@ std::string DescribeDocument(const CXmlDocument& document);
 // and checks that the tree, the saved text and the writer's size estimates agree. Returns what
 // differed, empty when all agree or the text does not parse.
 std::string CheckRoundTrip(std::string_view text);
+
+// Reads each start tag in `text` both with the parser's one-pass scan and with ReadToken and
+// ParseTag, and returns where the two differ (end, kind, name or attributes), empty when they
+// agree everywhere.
+std::string CheckTagScan(std::string_view text);
 
 }  // namespace xmldoc

@@ -11,8 +11,8 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 
 // A stored name, value or text as the output carries it.
-void PutEscaped(XmlTextOutput& out, const std::string& stored, bool raw) {
-  if (raw || stored.find_first_of("&<>\"'") == std::string::npos) {
+void PutEscaped(XmlTextOutput& out, std::string_view stored, bool raw) {
+  if (raw || stored.find_first_of("&<>\"'") == std::string_view::npos) {
     out.Put(stored);
     return;
   }
@@ -47,7 +47,7 @@ void PutComment(XmlTextOutput& out, const CXmlText& comment) {
 // one, so a comment or CDATA section at the same position goes between them when there is one.
 void PutItemsAt(XmlTextOutput& out, const CXmlNode& node, uint32_t position, bool last,
                 uint32_t depth, bool raw, size_t* text, size_t* comment, size_t* cdata) {
-  const auto at = [&](const std::vector<CXmlText>& items, size_t i) {
+  const auto at = [&](std::span<const CXmlText> items, size_t i) {
     return i < items.size() &&
            (items[i].position == position || (last && items[i].position > position));
   };

@@ -217,6 +217,7 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
         e.Type = UIEVENT_MOUSEMOVE;
         e.pSender = captured_;
         e.ptMouse = pt;
+        e.wKeyState = static_cast<WORD>(wParam);
         SendEvent(captured_, e);
       }
       return true;
@@ -247,6 +248,7 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
       e.Type = message == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK;
       e.pSender = target;
       e.ptMouse = pt;
+      e.wKeyState = static_cast<WORD>(wParam);
       SendEvent(target, e);
       return true;
     }
@@ -284,6 +286,7 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
       e.Type = message == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
       e.pSender = focus_;
       e.chKey = static_cast<char32_t>(wParam);
+      e.wKeyState = static_cast<WORD>(lParam & (MK_SHIFT | MK_CONTROL));
       SendEvent(focus_, e);
       return true;
     }

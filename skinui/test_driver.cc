@@ -61,16 +61,20 @@ bool TestDriver::Click(WindowImplBase& window, const char* name) {
 }
 
 bool TestDriver::Type(WindowImplBase& window, const char* name, const std::string& utf8) {
-  if (!Click(window, name))
+  CControlUI* control = Find(window, name);
+  if (!ClickControl(window, control))
     return false;
+  // The click put the caret under the mouse; typing goes after what the edit holds already.
+  if (control->GetInterface("Edit") != nullptr)
+    PostMessage(window.GetHWND(), WM_KEYDOWN, VK_END, 0);
   for (char32_t c : DecodeUtf8(utf8))
     PostMessage(window.GetHWND(), WM_CHAR, c, 0);
   RunUntilIdle();
   return true;
 }
 
-void TestDriver::PressKey(WindowImplBase& window, WPARAM key) {
-  PostMessage(window.GetHWND(), WM_KEYDOWN, key, 0);
+void TestDriver::PressKey(WindowImplBase& window, WPARAM key, WORD modifiers) {
+  PostMessage(window.GetHWND(), WM_KEYDOWN, key, modifiers);
   RunUntilIdle();
 }
 

@@ -28,9 +28,10 @@ class TestDriver {
   // False when the control is missing, hidden or has no area.
   bool Click(WindowImplBase& window, const char* name);
   bool ClickControl(WindowImplBase& window, CControlUI* control);
-  // Clicks the control (focusing it) and types `utf8` into it.
+  // Clicks the control (focusing it) and types `utf8` into it; into an edit after its text.
   bool Type(WindowImplBase& window, const char* name, const std::string& utf8);
-  void PressKey(WindowImplBase& window, WPARAM key);
+  // Presses `key` with the MK_SHIFT / MK_CONTROL `modifiers` held, runs until idle.
+  void PressKey(WindowImplBase& window, WPARAM key, WORD modifiers = 0);
 
   // Runs `answer` with the next modal window as soon as its loop is idle (it is laid out and
   // painted by then). Answers are used in the order given.

@@ -52,6 +52,11 @@ inline bool IsMouseEvent(int type) {
   return type >= kUiMouseFirst && type <= kUiMouseLast;
 }
 
+// Modifier keys held with an input event (TEventUI::wKeyState). Mouse messages carry them in
+// wParam, as usual; this library's backends post WM_KEYDOWN with them in lParam.
+inline constexpr WORD MK_SHIFT = 0x0004;
+inline constexpr WORD MK_CONTROL = 0x0008;
+
 struct TEventUI {
   int Type = 0;
   CControlUI* pSender = nullptr;
@@ -60,6 +65,7 @@ struct TEventUI {
   char32_t chKey = 0;  // UIEVENT_CHAR: the character; UIEVENT_KEYDOWN: the virtual key
   WPARAM wParam = 0;   // UIEVENT_SCROLLWHEEL: 0 = up, 1 = down
   LPARAM lParam = 0;
+  WORD wKeyState = 0;  // MK_SHIFT, MK_CONTROL: keys and mouse buttons
 };
 
 // Notification type names.

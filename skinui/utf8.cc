@@ -61,13 +61,34 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+namespace {
+bool Continues(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+}  // namespace
+
 size_t DropLastCharacter(std::string_view text) {
-  if (text.empty())
+  return PreviousCharacter(text, text.size());
+}
+
+size_t NextCharacter(std::string_view text, size_t at) {
+  if (at >= text.size())
+    return text.size();
+  ++at;
+  while (at < text.size() && Continues(text[at]))
+    ++at;
+  return at;
+}
+
+size_t PreviousCharacter(std::string_view text, size_t at) {
+  if (at > text.size())
+    at = text.size();
+  if (at == 0)
     return 0;
-  size_t n = text.size() - 1;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-    --n;
-  return n;
+  --at;
+  while (at > 0 && Continues(text[at]))
+    --at;
+  return at;
 }
 
 }  // namespace skinui

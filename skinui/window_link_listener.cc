@@ -8,8 +8,7 @@ namespace {
 constexpr int kPollSliceMs = 50;
 }  // namespace
 
-std::unique_ptr<WindowLinkListener> WindowLinkListener::Start(const std::string& title,
-                                                              HWND hwnd) {
+std::unique_ptr<WindowLinkListener> WindowLinkListener::Start(const std::string& title, HWND hwnd) {
   auto link = platform::WindowLink::Bind(title);
   if (!link)
     return nullptr;

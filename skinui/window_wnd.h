@@ -65,9 +65,9 @@ class CWindowWnd {
   void EnableWindow(bool enable) { enabled_ = enable; }
   NativeWindow* native() const { return native_.get(); }
 
-  // Handles one message; the base handles kRaiseWindowMessage (shows the window), WM_CLOSE (destroys the window, keeping wParam as the
-  // modal result) and SC_CLOSE of WM_SYSCOMMAND (the window manager's close button: closes with
-  // GetDismissResult).
+  // Handles one message; the base handles kRaiseWindowMessage (shows the window), WM_CLOSE
+  // (destroys the window, keeping wParam as the modal result) and SC_CLOSE of WM_SYSCOMMAND (the
+  // window manager's close button: closes with GetDismissResult).
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   virtual const char* GetWindowClassName() const = 0;

@@ -453,11 +453,18 @@ void SdlBackend::Translate(const void* raw) {
       PostMessage(target(e.wheel.windowID), WM_MOUSEWHEEL, MAKELPARAM(0, delta), at(x, y));
       break;
     }
-    case SDL_KEYDOWN:
-      if (const WPARAM vk = VirtualKey(e.key.keysym.sym)) {
-        PostMessage(target(e.key.windowID), WM_KEYDOWN, vk, 0);
-      }
+    case SDL_KEYDOWN: {
+      const Uint16 mod = e.key.keysym.mod;
+      const LPARAM held =
+          ((mod & KMOD_SHIFT) ? MK_SHIFT : 0) | ((mod & KMOD_CTRL) ? MK_CONTROL : 0);
+      WPARAM vk = VirtualKey(e.key.keysym.sym);
+      // Letters come as text input; only with Ctrl held (Ctrl+A) are they keys.
+      if (vk == 0 && (mod & KMOD_CTRL) && e.key.keysym.sym >= SDLK_a && e.key.keysym.sym <= SDLK_z)
+        vk = 'A' + (e.key.keysym.sym - SDLK_a);
+      if (vk != 0)
+        PostMessage(target(e.key.windowID), WM_KEYDOWN, vk, held);
       break;
+    }
     case SDL_TEXTINPUT:
       for (char32_t c : DecodeUtf8(e.text.text))
         PostMessage(target(e.text.windowID), WM_CHAR, c, 0);

@@ -363,8 +363,8 @@ uint32_t CXQueue::WalkOldest(Chain* chain) const {
   return kQueueOk;
 }
 
-uint32_t CXQueue::CopyOldest(unsigned char* out, uint32_t capacity, Chain* chain,
-                             uint32_t* copied, uint64_t* missing) const {
+uint32_t CXQueue::CopyOldest(unsigned char* out, uint32_t capacity, Chain* chain, uint32_t* copied,
+                             uint64_t* missing) const {
   *chain = Chain();
   uint32_t n = Field(ql::kUsedHead);
   if (Field(ql::kFreeCount) >= block_count_ || n == ql::kNone)
@@ -447,8 +447,8 @@ uint32_t CXQueue::Read(void* buffer, uint32_t* length, uint32_t* sequence, uint3
   uint64_t missing = 0;  // bytes from the block where the copy stopped
   // The writer leaves the oldest message alone, so it is copied without the mutex, in the same
   // walk that checks it. A peek or a zero capacity only walks.
-  uint32_t rc = capacity == 0 ? WalkOldest(&chain)
-                              : CopyOldest(out, capacity, &chain, &copied, &missing);
+  uint32_t rc =
+      capacity == 0 ? WalkOldest(&chain) : CopyOldest(out, capacity, &chain, &copied, &missing);
   if (rc != kQueueOk && rc != kQueueBufferTooSmall) {
     *length = 0;
     return rc;

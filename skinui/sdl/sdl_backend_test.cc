@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/file_util.h"
+#include "skinui/edit.h"
 #include "skinui/label.h"
 #include "skinui/test_driver.h"
 #include "skinui/test_window.h"
@@ -48,6 +49,26 @@ class SdlTest : public ::testing::Test {
     }
     SDL_FreeSurface(s);
     return ink;
+  }
+
+  // Pixels of exactly `rgb` inside `r`.
+  static int PixelsOf(const std::string& png, const RECT& r, uint32_t rgb) {
+    SDL_Surface* raw = IMG_Load(png.c_str());
+    if (raw == nullptr)
+      return -1;
+    SDL_Surface* s = SDL_ConvertSurfaceFormat(raw, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(raw);
+    int n = 0;
+    for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(s->h, r.bottom); ++y) {
+      const auto* row =
+          reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(s->pixels) + y * s->pitch);
+      for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(s->w, r.right); ++x) {
+        if ((row[x] & 0xFFFFFF) == rgb)
+          ++n;
+      }
+    }
+    SDL_FreeSurface(s);
+    return n;
   }
 
   SdlBackend* backend_ = nullptr;
@@ -104,6 +125,56 @@ TEST_F(SdlTest, NativeMouseEventsReachTheControlsAsClicks) {
   }
   d.RunUntilIdle();
   EXPECT_EQ(w.clicks, std::vector<std::string>{"ok"});
+}
+
+// Native keys with Shift and Ctrl select in an edit, and the selection and caret show in pixels.
+TEST_F(SdlTest, NativeKeysWithModifiersSelectAndTheCaretIsDrawn) {
+  SkinTestWindow w(
+      "<Window size=\"300,100\"><Font id=\"0\" size=\"16\" default=\"true\"/>"
+      "<VerticalLayout><Edit name=\"e\" height=\"30\" text=\"密码错误\"/>"
+      "<Control/></VerticalLayout></Window>");
+  w.Create(nullptr, "t", 0, 0);
+  w.ShowWindow();
+  TestDriver d;
+  ASSERT_TRUE(d.Click(w, "e"));
+  auto* edit = static_cast<CEditUI*>(TestDriver::Find(w, "e"));
+  const uint32_t id = backend_->SdlWindowId(w.GetHWND());
+  auto key = [&](SDL_Keycode sym, Uint16 mod) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = id;
+    e.key.keysym.sym = sym;
+    e.key.keysym.mod = mod;
+    SDL_PushEvent(&e);
+    d.RunUntilIdle();
+  };
+  int start = -1, end = -1;
+  key(SDLK_END, KMOD_NONE);
+  key(SDLK_LEFT, KMOD_LSHIFT);
+  edit->GetSel(&start, &end);
+  EXPECT_EQ(start, 3);
+  EXPECT_EQ(end, 4);
+  key(SDLK_a, KMOD_LCTRL);
+  edit->GetSel(&start, &end);
+  EXPECT_EQ(start, 0);
+  EXPECT_EQ(end, 4);
+
+  const RECT box = edit->GetTextRect();
+  const std::string png = ::testing::TempDir() + "skinui_edit_selection.png";
+  ASSERT_TRUE(TestDriver::SaveScreenshot(w, png));
+  EXPECT_GT(PixelsOf(png, box, 0xB5D5FF), 100);  // the marked text's background
+
+  key(SDLK_RIGHT, KMOD_NONE);  // ends the selection at its end: just the caret after the text
+  edit->GetSel(&start, &end);
+  EXPECT_EQ(start, 4);
+  const std::string caret_png = ::testing::TempDir() + "skinui_edit_caret.png";
+  ASSERT_TRUE(TestDriver::SaveScreenshot(w, caret_png));
+  EXPECT_EQ(PixelsOf(caret_png, box, 0xB5D5FF), 0);
+  const int caret_x =
+      box.left + backend_->MeasureText("密码错误", w.GetPaintManager().GetFont(-1)).cx;
+  const int middle = (box.top + box.bottom) / 2;
+  EXPECT_EQ(InkIn(caret_png, RECT{caret_x, middle - 4, caret_x + 1, middle + 4}), 8);
+  EXPECT_EQ(InkIn(caret_png, RECT{caret_x + 2, middle - 4, box.right, middle + 4}), 0);
 }
 
 TEST_F(SdlTest, APostFromAnotherThreadWakesTheWaitingLoop) {

@@ -58,6 +58,8 @@ class NativeWindow {
  public:
   virtual ~NativeWindow() = default;
   virtual void Show(bool show) = 0;
+  // Brings a shown window in front of the others (the foreground request).
+  virtual void Raise() = 0;
   virtual void SetTitle(const std::string& title) = 0;
   // Outer rectangle in screen coordinates; the client area has the same size.
   virtual void SetBounds(const RECT& rect) = 0;

@@ -21,6 +21,7 @@ struct DrawOp {
 class HeadlessWindow : public NativeWindow {
  public:
   void Show(bool show) override { visible_ = show; }
+  void Raise() override { ++raise_count_; }
   void SetTitle(const std::string& title) override { title_ = title; }
   void SetBounds(const RECT& rect) override { bounds_ = rect; }
   RenderTarget& BeginPaint() override;
@@ -28,6 +29,7 @@ class HeadlessWindow : public NativeWindow {
   bool SaveScreenshot(const std::string&) override { return false; }
 
   bool visible() const { return visible_; }
+  int raise_count() const { return raise_count_; }
   const std::string& title() const { return title_; }
   const RECT& bounds() const { return bounds_; }
   int paint_count() const { return paint_count_; }
@@ -37,6 +39,7 @@ class HeadlessWindow : public NativeWindow {
  private:
   class Recorder;
   bool visible_ = false;
+  int raise_count_ = 0;
   std::string title_;
   RECT bounds_;
   int paint_count_ = 0;

@@ -57,7 +57,7 @@ HWND FindWindow(const std::string& title) {
 
 bool SetForegroundWindow(HWND hwnd) {
   if (CWindowWnd* wnd = WindowFromHandle(hwnd)) {
-    wnd->ShowWindow(true);
+    wnd->BringToFront();
     return true;
   }
   if (IsWindow(hwnd))

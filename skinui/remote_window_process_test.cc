@@ -156,16 +156,17 @@ INSTANTIATE_TEST_SUITE_P(
         HandOverCase{"ChineseTitleWithSpaces",
                      "休闲游zeb 大厅 主窗口",
                      {Post(kActivateInstance, 0, 0), Foreground()},
-                     "message 38323 0 0\nforeground\nshown\n"},
+                     "message 38323 0 0\nforeground\nshown\nraised\n"},
         // Parameters keep all 64 bits both ways; a second foreground request finds the window
-        // shown already. Bytes that the link's address escapes do not upset the title.
+        // shown already and still brings it forward. Bytes that the link's address escapes do
+        // not upset the title.
         HandOverCase{"ExtremeParametersAndEscapedTitle",
                      "hall 100%/main",
                      {Post(kActivateInstance, std::numeric_limits<WPARAM>::max(),
                            std::numeric_limits<LPARAM>::min()),
                       Foreground(), Post(WM_APP + 2, 1, -1), Foreground()},
                      "message 38323 18446744073709551615 -9223372036854775808\nforeground\nshown\n"
-                     "message 32770 1 -1\nforeground\n"},
+                     "raised\nmessage 32770 1 -1\nforeground\nraised\n"},
         // Nothing but the quit: the record holds no more than what was sent.
         HandOverCase{"OnlyTheQuit", "休闲游zeb", {}, ""}),
     [](const ::testing::TestParamInfo<HandOverCase>& info) { return info.param.name; });

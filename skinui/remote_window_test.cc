@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/window_link.h"
+#include "skinui/headless_backend.h"
 #include "skinui/message_queue.h"
 #include "skinui/window_link_listener.h"
 #include "skinui/window_wnd.h"
@@ -73,6 +74,25 @@ TEST(RemoteWindowTest, ForegroundRequestShowsAHiddenWindow) {
   ASSERT_TRUE(SetForegroundWindow(found));
   RunMessageLoop();
   EXPECT_TRUE(wnd.IsVisible());
+  wnd.DestroyWindow();
+}
+
+// A window shown already but behind others must still come forward, by its own handle or a found
+// one.
+TEST(RemoteWindowTest, ForegroundRequestRaisesAWindowShownAlready) {
+  const std::string title = UniqueTitle("Hall behind");
+  RecordingWindow wnd;
+  wnd.quit_on = kRaiseWindowMessage;
+  ASSERT_NE(wnd.Create(nullptr, title.c_str(), WS_VISIBLE, 0), nullptr);
+  HeadlessWindow* native = HeadlessWindowOf(wnd.GetHWND());
+  ASSERT_NE(native, nullptr);
+  ASSERT_TRUE(native->visible());
+  EXPECT_EQ(native->raise_count(), 0);
+  ASSERT_TRUE(SetForegroundWindow(FindWindow(title)));
+  RunMessageLoop();
+  EXPECT_EQ(native->raise_count(), 1);
+  EXPECT_TRUE(SetForegroundWindow(wnd.GetHWND()));
+  EXPECT_EQ(native->raise_count(), 2);
   wnd.DestroyWindow();
 }
 

@@ -85,6 +85,12 @@ void CWindowWnd::ShowWindow(bool show, bool /*take_focus*/) {
     InvalidateWindow(hwnd_.load());
 }
 
+void CWindowWnd::BringToFront() {
+  ShowWindow(true);
+  if (native_)
+    native_->Raise();
+}
+
 UINT CWindowWnd::ShowModal() {
   const HWND self = hwnd_.load();
   if (self == nullptr)
@@ -185,7 +191,7 @@ LRESULT CWindowWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/
       DestroyWindow();
       return 0;
     case kRaiseWindowMessage:
-      ShowWindow(true);
+      BringToFront();
       return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE)

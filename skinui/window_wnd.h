@@ -36,6 +36,9 @@ class CWindowWnd {
               int cx = 0, int cy = 0, void* menu = nullptr);
 
   void ShowWindow(bool show = true, bool take_focus = true);
+  // Shows the window if it is hidden and brings it in front of the others (also when it was
+  // shown already, behind another window).
+  void BringToFront();
 
   // Shows the window and runs a nested loop until it is destroyed; the owner takes no input
   // meanwhile. Returns the value given to Close (or the dismiss result when the window manager

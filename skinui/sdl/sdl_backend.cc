@@ -232,6 +232,11 @@ class SdlWindow : public NativeWindow {
     }
   }
 
+  void Raise() override {
+    if (window_ != nullptr)
+      SDL_RaiseWindow(window_);
+  }
+
   void SetTitle(const std::string& title) override {
     if (window_ != nullptr)
       SDL_SetWindowTitle(window_, title.c_str());

@@ -4,15 +4,16 @@
 // Usage: skinui_window_peer <title> <record-file> <quit-message> [life-ms]
 //
 // Every message at or above WM_USER is recorded as "message <id> <wParam> <lParam>", a foreground
-// request as "foreground" and the window being shown as "shown", one line each, in the order the
-// window handled them. On <quit-message> (recorded too) the loop ends, the window is destroyed and
-// the record file is written; the exit code is that message's wParam (low byte). A peer nobody
-// stops ends itself after life-ms (default 20000) with kLifeOver, so a failed test leaves no
-// process behind.
+// request as "foreground", the window being shown as "shown" and brought in front of the others as
+// "raised", one line each, in the order the window handled them. On <quit-message> (recorded too)
+// the loop ends, the window is destroyed and the record file is written; the exit code is that
+// message's wParam (low byte). A peer nobody stops ends itself after life-ms (default 20000) with
+// kLifeOver, so a failed test leaves no process behind.
 #include <cstdlib>
 #include <string>
 
 #include "platform/file_util.h"
+#include "skinui/headless_backend.h"
 #include "skinui/message_queue.h"
 #include "skinui/window_link_listener.h"
 #include "skinui/window_wnd.h"
@@ -42,7 +43,10 @@ class PeerWindow : public skinui::CWindowWnd {
       record_ += "message " + std::to_string(message) + " " + std::to_string(wParam) + " " +
                  std::to_string(lParam) + "\n";
     }
+    const int raised_before = RaiseCount();
     const LRESULT r = CWindowWnd::HandleMessage(message, wParam, lParam);
+    if (RaiseCount() > raised_before)
+      record_ += "raised\n";
     if (message == quit_on_)
       skinui::PostQuitMessage(static_cast<int>(wParam & 0xFF));
     return r;
@@ -51,6 +55,11 @@ class PeerWindow : public skinui::CWindowWnd {
   const std::string& record() const { return record_; }
 
  private:
+  int RaiseCount() const {
+    const skinui::HeadlessWindow* native = skinui::HeadlessWindowOf(GetHWND());
+    return native != nullptr ? native->raise_count() : 0;
+  }
+
   const UINT quit_on_;
   std::string record_;
 };

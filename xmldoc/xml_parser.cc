@@ -107,8 +107,7 @@ std::unique_ptr<CXmlNode> XmlParser::ParseRange(size_t* position, CXmlNode* pare
   XmlToken token;
   XmlStartTag tag;
   while (failure_ == kXmlParsed) {
-    const auto* found =
-        static_cast<const char*>(std::memchr(text_.data() + pos, '<', text_.size() - pos));
+    const auto* found = FindByte(text_.data() + pos, text_.data() + text_.size(), '<');
     const size_t lt = found == nullptr ? text_.size() : found - text_.data();
     if (AddTextPiece(pos, lt, parent, text_last, first_text, children_so_far()))
       text_last = true;

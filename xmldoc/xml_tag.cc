@@ -167,8 +167,7 @@ bool ScanStartTag(std::string_view text, size_t lt, XmlStartTag* tag,
       close = open_quote;
       break;
     }
-    const auto* close_quote =
-        static_cast<const char*>(std::memchr(p + open_quote + 1, '"', n - open_quote - 1));
+    const auto* close_quote = FindByte(p + open_quote + 1, p + n, '"');
     if (close_quote == nullptr)
       return false;
     const size_t value_end = close_quote - p;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,19 @@ bool ReadToken(std::string_view text, size_t lt, XmlToken* token);
 // Reads a start tag ("<a x=\"1\">" or "<a/>"): appends its attributes to `node` and returns its
 // name. Both are kept as they stand in the text.
 std::string ParseTag(std::string_view tag, CXmlNode* node);
+
+// The first `c` in [from, end), null when there is none. Short runs (the blanks between tags, a
+// short value) are scanned in place, where a call to memchr would cost more than the scan.
+inline const char* FindByte(const char* from, const char* end, char c) {
+  constexpr int kInline = 16;
+  for (int i = 0; i < kInline; ++i, ++from) {
+    if (from == end)
+      return nullptr;
+    if (*from == c)
+      return from;
+  }
+  return static_cast<const char*>(std::memchr(from, c, end - from));
+}
 
 struct XmlTagAttribute {
   std::string_view name;

@@ -1,4 +1,5 @@
-// The edit's caret and selection, driven through the window's real key and mouse messages.
+// The edit's caret and selection, and Tab between edits, driven through the window's real key and
+// mouse messages.
 #include "skinui/edit.h"
 
 #include <gtest/gtest.h>
@@ -352,6 +353,58 @@ TEST_F(EditMouseAndPaintTest, ALongTextScrollsToKeepTheCaretInView) {
   EXPECT_EQ(TextRectOf("abcdef").left, box.right - 1 - 6 * kAscii);
   driver_.PressKey(*window_, VK_BACK);
   EXPECT_EQ(TextRectOf("abcde").left, box.left);  // fits again: drawn in the box as a label
+}
+
+// Tab walks the controls that take the focus in skin order, skipping hidden and disabled ones
+// (and everything inside a hidden container), and wraps; Shift+Tab walks back.
+TEST(EditFocusTest, TabAndShiftTabWalkTheFocusableControls) {
+  SkinTestWindow w(
+      "<VerticalLayout>"
+      "<Label name=\"caption\" height=\"20\"/>"
+      "<Edit name=\"account\" height=\"30\"/>"
+      "<Edit name=\"hidden\" height=\"30\" visible=\"false\"/>"
+      "<Edit name=\"disabled\" height=\"30\" enabled=\"false\"/>"
+      "<VerticalLayout height=\"30\" visible=\"false\"><Edit name=\"inside\"/></VerticalLayout>"
+      "<HorizontalLayout height=\"30\"><Edit name=\"password\" "
+      "password=\"true\"/></HorizontalLayout>"
+      "<Button name=\"login\" height=\"30\"/>"
+      "</VerticalLayout>");
+  w.Open();
+  TestDriver d;
+  d.RunUntilIdle();
+  auto focused = [&]() -> std::string {
+    CControlUI* f = w.GetPaintManager().GetFocus();
+    return f != nullptr ? std::string(f->GetName()) : "";
+  };
+  ASSERT_EQ(focused(), "");
+  std::vector<std::string> walk;
+  for (int i = 0; i < 4; ++i) {
+    d.PressKey(w, VK_TAB);
+    walk.push_back(focused());
+  }
+  EXPECT_EQ(walk, (std::vector<std::string>{"account", "password", "login", "account"}));
+  walk.clear();
+  for (int i = 0; i < 3; ++i) {
+    d.PressKey(w, VK_TAB, MK_SHIFT);
+    walk.push_back(focused());
+  }
+  EXPECT_EQ(walk, (std::vector<std::string>{"login", "password", "account"}));
+  // Typing goes where Tab put the focus, and Tab itself types nothing.
+  d.PressKey(w, VK_TAB);
+  PostMessage(w.GetHWND(), WM_CHAR, 'k', 0);
+  d.RunUntilIdle();
+  EXPECT_EQ(std::string(TestDriver::Find(w, "password")->GetText()), "k");
+  EXPECT_EQ(std::string(TestDriver::Find(w, "account")->GetText()), "");
+}
+
+TEST(EditFocusTest, TabWithNothingToFocusIsHarmless) {
+  SkinTestWindow w("<VerticalLayout><Label name=\"only\" height=\"20\"/></VerticalLayout>");
+  w.Open();
+  TestDriver d;
+  d.PressKey(w, VK_TAB);
+  d.PressKey(w, VK_TAB, MK_SHIFT);
+  EXPECT_EQ(w.GetPaintManager().GetFocus(), nullptr);
+  EXPECT_FALSE(w.GetPaintManager().SetNextTabControl());
 }
 
 }  // namespace

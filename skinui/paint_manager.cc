@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/file_util.h"
+#include "skinui/container.h"
 #include "skinui/control.h"
 #include "skinui/message_queue.h"
 #include "skinui/window_wnd.h"
@@ -168,6 +169,38 @@ void CPaintManagerUI::SendEvent(CControlUI* control, TEventUI& event) {
   control->DoEvent(event);
 }
 
+namespace {
+// Controls that take the focus under `c`, in skin order; a hidden or disabled container hides
+// its children too.
+void CollectTabStops(CControlUI* c, std::vector<CControlUI*>& out) {
+  if (c == nullptr || !c->IsVisible() || !c->IsEnabled())
+    return;
+  if (c->WantsFocus())
+    out.push_back(c);
+  if (auto* box = static_cast<CContainerUI*>(c->GetInterface("Container"))) {
+    for (int i = 0; i < box->GetCount(); ++i)
+      CollectTabStops(box->GetItemAt(i), out);
+  }
+}
+}  // namespace
+
+bool CPaintManagerUI::SetNextTabControl(bool forward) {
+  std::vector<CControlUI*> stops;
+  CollectTabStops(root_.get(), stops);
+  if (stops.empty())
+    return false;
+  const auto at = std::find(stops.begin(), stops.end(), focus_);
+  size_t next;
+  if (at == stops.end()) {
+    next = forward ? 0 : stops.size() - 1;
+  } else {
+    const size_t i = static_cast<size_t>(at - stops.begin());
+    next = forward ? (i + 1) % stops.size() : (i + stops.size() - 1) % stops.size();
+  }
+  SetFocus(stops[next]);
+  return true;
+}
+
 CControlUI* CPaintManagerUI::HitTest(POINT pt) const {
   if (overlay_ != nullptr) {
     if (PointInRect(overlay_->OverlayRect(), pt))
@@ -280,6 +313,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     }
     case WM_KEYDOWN:
     case WM_CHAR: {
+      if (input_allowed && message == WM_KEYDOWN && wParam == VK_TAB)
+        return SetNextTabControl((lParam & MK_SHIFT) == 0);
       if (!input_allowed || focus_ == nullptr)
         return false;
       TEventUI e;

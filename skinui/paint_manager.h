@@ -71,6 +71,10 @@ class CPaintManagerUI {
 
   CControlUI* GetFocus() const { return focus_; }
   void SetFocus(CControlUI* control);
+  // Moves the focus to the next control that takes it (the previous one when `forward` is
+  // false), in the order of the skin, wrapping around; Tab and Shift+Tab do this. Only visible,
+  // enabled controls count. False when no control takes the focus.
+  bool SetNextTabControl(bool forward = true);
   CControlUI* GetHot() const { return hot_; }
 
   // Window messages that concern the tree; true when handled (result in `result`).

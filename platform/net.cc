@@ -35,6 +35,11 @@ bool HasTcpNoDelay(int fd) {
   return getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &value, &len) == 0 && value != 0;
 }
 
+bool SetSocketBuffers(int fd, int send_bytes, int receive_bytes) {
+  return setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &send_bytes, sizeof(send_bytes)) == 0 &&
+         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_bytes, sizeof(receive_bytes)) == 0;
+}
+
 long SendNow(int fd, const void* data, size_t length) {
   ssize_t n;
   do {
@@ -139,6 +144,8 @@ bool SetReceiveTimeout(int fd, int ms) {
   tv.tv_usec = (ms % 1000) * 1000;
   return setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv)) == 0;
 }
+
+void ShutdownSocket(int fd) { shutdown(fd, SHUT_RDWR); }
 
 void CloseSocket(int fd, bool reset) {
   if (fd < 0) return;

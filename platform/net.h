@@ -26,6 +26,10 @@ bool HasTcpNoDelay(int fd);
 // a reset connection.
 long SendNow(int fd, const void* data, size_t length);
 
+// Fixes the socket's send and receive buffers at about these sizes (the kernel rounds them) and
+// stops their growth with the traffic; a test uses it to make a socket fill quickly.
+bool SetSocketBuffers(int fd, int send_bytes, int receive_bytes);
+
 // Resolves `host` to its first IPv4 address (network byte order). False when it does not resolve.
 bool ResolveIPv4(const char* host, uint32_t* address);
 
@@ -55,6 +59,10 @@ bool SetReceiveTimeout(int fd, int ms);
 // A write to a connection the peer has reset fails with an error instead of killing the process
 // (the default action of SIGPIPE). Process-wide; idempotent.
 void IgnoreBrokenPipe();
+
+// Ends both directions of the connection at once, from any thread; the peer sees the end of the
+// stream and the socket's owner sees it too. The socket stays open until it is closed.
+void ShutdownSocket(int fd);
 
 // Closes the socket; with `reset` the peer sees a connection reset instead of an orderly close.
 void CloseSocket(int fd, bool reset = false);

@@ -12,19 +12,22 @@
 #include "gateclient/net/frame_limits.h"
 #include "gateclient/net/output_block_pool.h"
 #include "gateclient/net/qconn_mgr.h"
+#include "platform/net.h"
 
 QConnChannel::QConnChannel(QConnMgr* manager, event_base* base, bufferevent* bev, uint64_t id,
                            ICMGR_ChannelSink* sink, uint32_t context, std::string host)
     : manager_(manager),
       base_(base),
       bev_(bev),
+      fd_(bufferevent_getfd(bev)),
       id_(id),
       sink_(sink),
       context_(context),
       host_(std::move(host)) {
   flush_event_ = event_new(base_, -1, 0, &QConnChannel::FlushCallback, this);
-  bufferevent_setcb(bev_, &QConnChannel::ReadCallback, nullptr, &QConnChannel::EventCallback,
-                    this);
+  // The write callback runs when the output has drained (the low watermark is 0).
+  bufferevent_setcb(bev_, &QConnChannel::ReadCallback, &QConnChannel::WriteCallback,
+                    &QConnChannel::EventCallback, this);
 }
 
 void QConnChannel::Enable() { bufferevent_enable(bev_, EV_READ | EV_WRITE); }
@@ -81,19 +84,54 @@ bool QConnChannel::CopyFrame(const uint8_t* data, uint32_t length, std::vector<C
   return true;
 }
 
+void QConnChannel::PushLocked(const std::vector<Chunk>& chunks) {
+  direct_ = false;
+  const bool wake = pending_.empty();
+  pending_.insert(pending_.end(), chunks.begin(), chunks.end());
+  if (wake) event_active(flush_event_, EV_WRITE, 0);
+}
+
 bool QConnChannel::QueueOutput(const void* data, uint32_t length) {
   if (flush_event_ == nullptr || length == 0) return flush_event_ != nullptr;
-  // Copied before taking out_mutex_, so the lock is held only to move pointers.
+  const auto* bytes = static_cast<const uint8_t*>(data);
   std::vector<Chunk> chunks;
-  if (!CopyFrame(static_cast<const uint8_t*>(data), length, &chunks)) return false;
-  bool wake = false;
   {
     std::lock_guard<std::mutex> lock(out_mutex_);
-    wake = pending_.empty();
-    pending_.insert(pending_.end(), chunks.begin(), chunks.end());
+    if (direct_) {
+      const long sent = platform::SendNow(fd_, bytes, length);
+      if (sent == static_cast<long>(length)) return true;
+      // The rest (all of it after an error, which the bufferevent then meets and reports) is
+      // queued under the lock, so no later frame overtakes it.
+      const uint32_t done = sent > 0 ? static_cast<uint32_t>(sent) : 0;
+      if (!CopyFrame(bytes + done, length - done, &chunks)) {
+        direct_ = false;
+        if (done == 0) return false;
+        // Part of the frame went out and the rest cannot follow: the stream is broken, so end
+        // the connection; the loop thread sees the end and reports the close.
+        platform::ShutdownSocket(fd_);
+        return false;
+      }
+      PushLocked(chunks);
+      return true;
+    }
   }
-  if (wake) event_active(flush_event_, EV_WRITE, 0);
+  // Copied before taking out_mutex_ again, so the lock is held only to move pointers.
+  if (!CopyFrame(bytes, length, &chunks)) return false;
+  std::lock_guard<std::mutex> lock(out_mutex_);
+  PushLocked(chunks);
   return true;
+}
+
+void QConnChannel::WriteCallback(bufferevent*, void* arg) {
+  static_cast<QConnChannel*>(arg)->AllowDirectWriteIfIdle();
+}
+
+void QConnChannel::AllowDirectWriteIfIdle() {
+  // Only this thread adds to the bufferevent's output, so once it is empty it stays empty until
+  // this thread flushes again.
+  if (!connected_ || evbuffer_get_length(bufferevent_get_output(bev_)) != 0) return;
+  std::lock_guard<std::mutex> lock(out_mutex_);
+  if (pending_.empty()) direct_ = true;
 }
 
 void QConnChannel::FlushCallback(evutil_socket_t, short, void* arg) {
@@ -126,6 +164,7 @@ bool QConnChannel::ArmConnectTimeout(uint32_t timeout_ms) {
 
 void QConnChannel::OnConnected() {
   connected_ = true;
+  AllowDirectWriteIfIdle();
   if (connect_timer_ != nullptr) {
     event_free(connect_timer_);
     connect_timer_ = nullptr;

@@ -2,9 +2,16 @@
 // frame cutter of its input.
 //
 // Threads: a channel is created under the manager's map mutex and from then on touched only on
-// the manager's loop thread, except that Send queues output on it (under its output lock) while
-// holding the map mutex. Its callbacks run deferred and without the bufferevent lock (so they may
-// take the map mutex), and it is destroyed on the loop thread after it has left the map.
+// the manager's loop thread, except that Send queues output on it, or writes it straight to the
+// socket, under its output lock while holding the map mutex. Its callbacks run deferred and
+// without the bufferevent lock (so they may take the map mutex), and it is destroyed on the loop
+// thread after it has left the map.
+//
+// Output: while nothing is queued or buffered, a sender writes its frame to the socket itself
+// (one thread hand-off less for each small frame). What the socket does not take, and every frame
+// after it, is queued for the loop thread, which hands it to the bufferevent; once the
+// bufferevent's output has drained and nothing is queued, the loop lets senders write directly
+// again. So bytes leave in the order they were sent, and only one of the two writes at a time.
 #pragma once
 
 #include <event2/buffer.h>
@@ -48,10 +55,12 @@ class QConnChannel {
   // Reports the close once when the channel had connected. Loop thread.
   void ReportCloseIfConnected();
 
-  // Queues bytes for the loop thread to write, waking it only when the queue was empty, so a
+  // Writes the bytes to the socket when the output is idle; otherwise (and whatever the socket
+  // does not take) queues them for the loop thread, waking it only when the queue was empty, so a
   // burst of sends costs one wake-up and never contends with the loop for the bufferevent lock.
-  // Any thread, with the manager's map mutex held (which keeps the channel alive).
-  // False when the bytes could not be queued.
+  // A write error is left to the loop thread, which meets it when it writes the queued rest.
+  // Any thread, with the manager's map mutex held (which keeps the channel and its socket alive).
+  // False when the bytes could not be queued (memory ran out before any of them went out).
   bool QueueOutput(const void* data, uint32_t length);
 
   uint64_t id() const { return id_; }
@@ -63,8 +72,12 @@ class QConnChannel {
   static void EventCallback(bufferevent* bev, short events, void* arg);
   static void ConnectTimeoutCallback(evutil_socket_t, short, void* arg);
   static void FlushCallback(evutil_socket_t, short, void* arg);
+  static void WriteCallback(bufferevent* bev, void* arg);
   // Hands the queued bytes to the bufferevent without copying them. Loop thread.
   void FlushOutput();
+  // Lets senders write directly when the bufferevent's output is empty and nothing is queued.
+  // Loop thread, holding no lock.
+  void AllowDirectWriteIfIdle();
 
   void CutFrames();
   // The connection is unusable: report it once and have the manager destroy the channel.
@@ -74,6 +87,7 @@ class QConnChannel {
   bool connected_ = false;
   event_base* base_;
   bufferevent* bev_;
+  int fd_;  // the bufferevent's socket, fixed for the channel's life
   uint64_t id_;
   ICMGR_ChannelSink* sink_;
   uint32_t context_;
@@ -94,8 +108,15 @@ class QConnChannel {
   // Copies a whole frame into `chunks`; false, with nothing taken, when memory runs out.
   static bool CopyFrame(const uint8_t* data, uint32_t length, std::vector<Chunk>* chunks);
   static void FreeChunk(const Chunk& chunk);
+  // Appends `chunks` to the queue, waking the loop when the queue was empty, and stops direct
+  // writes. REQUIRES: out_mutex_ held.
+  void PushLocked(const std::vector<Chunk>& chunks);
 
   std::vector<Chunk> pending_;   // under out_mutex_
+  // Senders may write to the socket: the bufferevent's output is empty, nothing is pending and
+  // the connection is up. Under out_mutex_; set only by the loop thread, cleared by a sender that
+  // queues.
+  bool direct_ = false;
   std::vector<Chunk> flushing_;  // loop thread
   uint8_t buffer_[kInlineFrameBytes];
 };

@@ -1,10 +1,11 @@
 // The libevent connection manager: one loop thread drives every connection; ConnectTo, Send,
 // Close and Stop may be called from any thread.
 //
-// Lock order: `mutex_` (the channel map) before a channel's output lock, never the reverse. Send
-// queues bytes on a channel while holding `mutex_` and never touches its bufferevent, so senders
-// and the loop thread do not fight over the bufferevent lock; the loop hands queued bytes to the
-// bufferevent without holding either lock. Bufferevent callbacks run deferred and unlocked on the
+// Lock order: `mutex_` (the channel map) before a channel's output lock, never the reverse. Send,
+// holding both, writes a frame straight to the socket of a channel whose output is idle or queues
+// it on the channel, and never touches its bufferevent, so senders and the loop thread do not
+// fight over the bufferevent lock; the loop hands queued bytes to the bufferevent without holding
+// either lock. Bufferevent callbacks run deferred and unlocked on the
 // loop thread, so they never hold a bufferevent lock while taking `mutex_`.
 // A channel leaves the map (under `mutex_`) before the loop thread frees it, so no Send can reach
 // a freed bufferevent. No sink call is made while holding `mutex_`.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -107,6 +108,13 @@ class QConnMgrTest : public ::testing::Test {
       EXPECT_EQ(events.back().context, context);
     }
     return id;
+  }
+
+  // Small fixed socket buffers on both ends, so a burst fills the socket and sends queue behind
+  // it instead of all going straight out.
+  void ShrinkSocketBuffers(uint64_t id) {
+    ASSERT_TRUE(platform::SetSocketBuffers(manager_->SocketOf(id), 16 * 1024, 16 * 1024));
+    ASSERT_TRUE(platform::SetSocketBuffers(peer_, 16 * 1024, 16 * 1024));
   }
 
   void PeerWrite(const std::string& bytes) {
@@ -305,6 +313,7 @@ TEST_F(QConnMgrTest, ConcurrentSendsKeepFramesWhole) {
 
 TEST_F(QConnMgrTest, SentFramesArriveWholeAndInOrderWhateverTheirSize) {
   const uint64_t id = Connect();
+  ShrinkSocketBuffers(id);
   // Around the size from which frames are copied into pooled blocks, around the block size, and
   // frames of many blocks with a part-filled last one.
   const std::vector<size_t> sizes = {8,         16 * 1024 - 5, 16 * 1024 - 4, 64 * 1024 - 4,
@@ -325,6 +334,59 @@ TEST_F(QConnMgrTest, SentFramesArriveWholeAndInOrderWhateverTheirSize) {
     ASSERT_TRUE(platform::ReadExact(peer_, got.data(), got.size())) << "frame " << i;
     EXPECT_TRUE(got == frames[i]) << "frame " << i << " of " << sizes[i] << " bytes differs";
   }
+}
+
+TEST_F(QConnMgrTest, FramesKeepTheirOrderAcrossDirectAndQueuedWrites) {
+  const uint64_t id = Connect();
+  ShrinkSocketBuffers(id);
+  // Senders send in bursts whose large frames fill the small socket buffers, so the rest of a
+  // burst queues behind what the socket did not take; before the next burst they wait until the
+  // reader has everything, so the queue drains and frames go straight to the socket again. Each
+  // sender's frames must arrive whole and in order.
+  constexpr int kSenders = 2;
+  constexpr uint32_t kFrames = 600, kBurst = 30;
+  const size_t sizes[] = {20, 5000, 200, 90000, 40, 30000};
+  std::atomic<uint32_t> sent{0}, received{0};
+  std::vector<std::thread> senders;
+  for (int t = 0; t < kSenders; ++t) {
+    senders.emplace_back([&, t] {
+      for (uint32_t n = 0; n < kFrames; ++n) {
+        // | sender | sequence number | the sender's letter ... |
+        std::string body(sizes[n % 6], static_cast<char>('A' + t));
+        body[0] = static_cast<char>(t);
+        body.replace(1, 4, reinterpret_cast<const char*>(&n), 4);
+        const std::string frame = Frame(body);
+        EXPECT_TRUE(manager_->Send(id, frame.data(), static_cast<uint32_t>(frame.size())));
+        const uint32_t total = ++sent;
+        if (n % kBurst == kBurst - 1) {
+          const auto limit = std::chrono::steady_clock::now() + 10s;
+          while (received.load() < total && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::yield();
+          }
+        }
+      }
+    });
+  }
+  uint32_t next[kSenders] = {};
+  for (uint32_t n = 0; n < kSenders * kFrames; ++n) {
+    uint8_t prefix[4];
+    ASSERT_TRUE(platform::ReadExact(peer_, prefix, 4));
+    const uint32_t length = (prefix[0] << 24) | (prefix[1] << 16) | (prefix[2] << 8) | prefix[3];
+    ASSERT_GE(length, 5u) << "frame " << n;
+    std::string body(length, '\0');
+    ASSERT_TRUE(platform::ReadExact(peer_, body.data(), length));
+    const int t = body[0];
+    ASSERT_TRUE(t >= 0 && t < kSenders) << "frame " << n;
+    uint32_t seq;
+    std::memcpy(&seq, body.data() + 1, 4);
+    ASSERT_EQ(seq, next[t]) << "sender " << t;
+    ASSERT_EQ(length, sizes[seq % 6]);
+    ASSERT_EQ(body.find_first_not_of(static_cast<char>('A' + t), 5), std::string::npos)
+        << "frame " << n;
+    ++next[t];
+    ++received;
+  }
+  for (auto& s : senders) s.join();
 }
 
 // Sends race with the end of the connection from both sides; the sanitizer checks that no send

@@ -86,8 +86,11 @@ class Sink : public ICMGR_ChannelSink {
 
  private:
   void Bump(uint64_t& counter) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++counter;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++counter;
+    }
+    // Outside the lock, so the woken waiter does not block at once on the reporting thread.
     changed_.notify_all();
   }
   void Wait(uint64_t& counter, uint64_t n) {

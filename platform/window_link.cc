@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -111,11 +112,23 @@ std::unique_ptr<WindowLink> WindowLink::Bind(const std::string& title) {
     close(fd);
     return nullptr;
   }
-  return std::unique_ptr<WindowLink>(new WindowLink(fd));
+  const int wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake_fd < 0) {
+    close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<WindowLink>(new WindowLink(fd, wake_fd));
 }
 
 WindowLink::~WindowLink() {
   close(fd_);
+  close(wake_fd_);
+}
+
+void WindowLink::Interrupt() {
+  const uint64_t one = 1;
+  // Fails only when the counter is already near its limit, which leaves it readable anyway.
+  [[maybe_unused]] const ssize_t n = write(wake_fd_, &one, sizeof(one));
 }
 
 bool WindowLink::Receive(LinkMessage* out) {
@@ -159,9 +172,9 @@ bool WindowLink::Receive(LinkMessage* out) {
 }
 
 bool WindowLink::WaitReadable(int timeout_ms) {
-  pollfd p{fd_, POLLIN, 0};
-  const int r = poll(&p, 1, timeout_ms);
-  return r > 0 && (p.revents & POLLIN) != 0;
+  pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
+  const int r = poll(p, 2, timeout_ms);
+  return r > 0 && (p[1].revents & POLLIN) == 0 && (p[0].revents & POLLIN) != 0;
 }
 
 bool SendToWindowLink(const std::string& title, const LinkMessage& message) {

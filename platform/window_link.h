@@ -42,12 +42,18 @@ class WindowLink {
   // machine can send to them), are read and discarded on the way.
   bool Receive(LinkMessage* out);
 
-  // Waits up to `timeout_ms` for the socket to become readable; true when it is.
+  // Waits up to `timeout_ms` for the socket to become readable; true when it is. False at once
+  // after Interrupt.
   bool WaitReadable(int timeout_ms);
 
+  // Ends the current and every later WaitReadable at once (any thread), so the thread that
+  // reads the link can be stopped without waiting out its timeout.
+  void Interrupt();
+
  private:
-  explicit WindowLink(int fd) : fd_(fd) {}
+  WindowLink(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {}
   int fd_;
+  int wake_fd_;  // an eventfd, readable once interrupted
 };
 
 // Sends one record to the window titled `title` of this user; false when no such link is bound,

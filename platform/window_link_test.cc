@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstring>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -140,6 +142,20 @@ TEST(WindowLinkTest, MalformedDatagramsAreDroppedAndValidOnesStillArrive) {
   EXPECT_EQ(msg.wparam, 1);
   EXPECT_EQ(msg.lparam, 2);
   EXPECT_FALSE(link->Receive(&msg));
+}
+
+// The reading thread is stopped through Interrupt, which must not wait out the poll's timeout.
+TEST(WindowLinkTest, InterruptEndsAWaitAtOnceAndEveryLaterOne) {
+  auto link = WindowLink::Bind(UniqueTitle("link-interrupt"));
+  ASSERT_NE(link, nullptr);
+  const auto begin = std::chrono::steady_clock::now();
+  bool readable = true;
+  std::thread reader([&] { readable = link->WaitReadable(20000); });
+  link->Interrupt();
+  reader.join();
+  EXPECT_FALSE(readable);
+  EXPECT_FALSE(link->WaitReadable(20000));
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
 }
 
 // A window that stops reading: once its queue is full a send waits a bounded time and then fails;

@@ -20,6 +20,7 @@ WindowLinkListener::WindowLinkListener(std::unique_ptr<platform::WindowLink> lin
 
 WindowLinkListener::~WindowLinkListener() {
   stop_.store(true);
+  link_->Interrupt();
   thread_.join();
 }
 

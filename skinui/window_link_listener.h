@@ -5,7 +5,7 @@
 // foreground request arrives as kRaiseWindowMessage, which the window turns into showing itself;
 // posts outside the link's message range are dropped.
 // The thread is stopped and joined when the listener is destroyed (the window's destruction);
-// stopping takes at most one poll slice.
+// the link's interrupt wakes it at once, so closing a titled window never waits on its poll.
 #pragma once
 
 #include <atomic>

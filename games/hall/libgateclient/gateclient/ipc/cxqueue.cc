@@ -363,47 +363,6 @@ uint32_t CXQueue::WalkOldest(Chain* chain) const {
   return kQueueOk;
 }
 
-uint32_t CXQueue::CopyOldest(unsigned char* out, uint32_t capacity, Chain* chain, uint32_t* copied,
-                             uint64_t* missing) const {
-  *chain = Chain();
-  uint32_t n = Field(ql::kUsedHead);
-  if (Field(ql::kFreeCount) >= block_count_ || n == ql::kNone)
-    return kQueueEmpty;
-  chain->first = n;
-  bool stopped = false;
-  for (;;) {
-    if (!ValidBlock(n) || BlockField(n, ql::kBlockIndex) != n)
-      return kQueueCorrupt;
-    const unsigned char* block = Block(n);
-    const uint32_t len = LoadWord(block + ql::kBlockLength);
-    const uint32_t part = len & ql::kLengthMask;
-    if (part > block_data_)
-      return kQueueCorrupt;
-    chain->total += part;
-    ++chain->blocks;
-    if (!stopped) {
-      const uint32_t take = std::min(part, capacity - *copied);
-      std::memcpy(out + *copied, block + ql::kBlockDataOffset, take);
-      *copied += take;
-      stopped = take < part;
-    }
-    if (stopped)
-      *missing += part;
-    if ((len & ql::kContinues) == 0)
-      break;
-    if (chain->blocks >= block_count_)
-      return kQueueCorrupt;  // a cycle, or longer than the queue
-    n = LoadWord(block + ql::kBlockNext);
-  }
-  chain->last = n;
-  chain->after = BlockField(n, ql::kBlockNext);
-  if (chain->after != ql::kNone && !ValidBlock(chain->after))
-    return kQueueCorrupt;
-  if (chain->total == 0)
-    return kQueueCorrupt;  // Write never queues an empty message
-  return stopped ? kQueueBufferTooSmall : kQueueOk;
-}
-
 void CXQueue::MoveOldestToFree(const Chain& chain, uint32_t thread) {
   uint32_t n = chain.first;
   for (uint32_t i = 0; i < chain.blocks && ValidBlock(n); ++i) {
@@ -440,16 +399,9 @@ uint32_t CXQueue::Read(void* buffer, uint32_t* length, uint32_t* sequence, uint3
   if (!attached())
     return kQueueNotAttached;
   *sequence = 0;
-  const uint32_t capacity = buffer == nullptr ? 0 : *length;
-  auto* out = static_cast<unsigned char*>(buffer);
   Chain chain;
-  uint32_t copied = 0;
-  uint64_t missing = 0;  // bytes from the block where the copy stopped
-  // The writer leaves the oldest message alone, so it is copied without the mutex, in the same
-  // walk that checks it. A peek or a zero capacity only walks.
-  uint32_t rc =
-      capacity == 0 ? WalkOldest(&chain) : CopyOldest(out, capacity, &chain, &copied, &missing);
-  if (rc != kQueueOk && rc != kQueueBufferTooSmall) {
+  uint32_t rc = WalkOldest(&chain);
+  if (rc != kQueueOk) {
     *length = 0;
     return rc;
   }
@@ -460,13 +412,41 @@ uint32_t CXQueue::Read(void* buffer, uint32_t* length, uint32_t* sequence, uint3
     *length = static_cast<uint32_t>(chain.total);
     return kQueueOk;
   }
+  const uint32_t capacity = *length;
   if (capacity == 0) {
     *length = 0;
     return kQueueBadArgument;
   }
-  if (rc == kQueueBufferTooSmall) {
+
+  // The writer leaves the oldest message alone, so it is copied without the mutex. Lengths are
+  // read again as they are copied and clamped, in case the other side changes them meanwhile.
+  auto* out = static_cast<unsigned char*>(buffer);
+  uint32_t copied = 0;
+  uint64_t missing = 0;  // bytes from the block where the copy stopped
+  bool stopped = false;
+  uint32_t n = chain.first;
+  for (uint32_t i = 0; i < chain.blocks; ++i) {
+    if (!ValidBlock(n) || BlockField(n, ql::kBlockIndex) != n) {
+      *length = 0;
+      return kQueueCorrupt;
+    }
+    uint32_t part = std::min(BlockField(n, ql::kBlockLength) & ql::kLengthMask, block_data_);
+    if (!stopped && part > capacity - copied) {
+      uint32_t fits = capacity - copied;
+      std::memcpy(out + copied, Block(n) + ql::kBlockDataOffset, fits);
+      copied += fits;
+      stopped = true;
+    } else if (!stopped) {
+      std::memcpy(out + copied, Block(n) + ql::kBlockDataOffset, part);
+      copied += part;
+    }
+    if (stopped)
+      missing += part;
+    n = BlockField(n, ql::kBlockNext);
+  }
+  if (stopped) {
     *length = static_cast<uint32_t>(std::min<uint64_t>(missing, ql::kLengthMask));
-    return rc;
+    return kQueueBufferTooSmall;
   }
   std::memset(out + copied, 0, std::min<uint32_t>(4, capacity - copied));
   *length = copied;

@@ -106,12 +106,6 @@ class CXQueue {
   bool ValidBlock(uint32_t n) const;
   // Walks the oldest message's chain and checks it; kQueueEmpty, kQueueCorrupt or kQueueOk.
   uint32_t WalkOldest(Chain* chain) const;
-  // WalkOldest that also copies the message into `out` as it goes, up to `capacity` bytes; each
-  // block's header is read once, right after the data of the block before it. kQueueBufferTooSmall
-  // when the message does not fit, with `missing` = the bytes from the block where the copy
-  // stopped.
-  uint32_t CopyOldest(unsigned char* out, uint32_t capacity, Chain* chain, uint32_t* copied,
-                      uint64_t* missing) const;
   void MoveOldestToFree(const Chain& chain, uint32_t thread);
   void InitLists();
   void ResetGeometry();

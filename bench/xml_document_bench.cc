@@ -1,5 +1,11 @@
 // Parse and save throughput of our XML documents beside pugixml and tinyxml2, on (a) a check-list
 // of 50,000 "file" elements (about 5 MB) and (b) a skin file of nested controls.
+//
+// Each parse builds and frees a tree of several MB, so on a VM the first touch of fresh pages can
+// outweigh the parse itself. For figures that compare the parsers, keep freed memory in the
+// process for all three alike:
+//   GLIBC_TUNABLES=glibc.malloc.trim_threshold=1000000000:glibc.malloc.mmap_threshold=1000000000:\
+//   glibc.malloc.top_pad=268435456 xml_document_bench --benchmark_repetitions=5
 #include <benchmark/benchmark.h>
 #include <tinyxml2.h>
 

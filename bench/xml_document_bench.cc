@@ -3,9 +3,11 @@
 //
 // Each parse builds and frees a tree of several MB, so on a VM the first touch of fresh pages can
 // outweigh the parse itself. For figures that compare the parsers, keep freed memory in the
-// process for all three alike:
-//   GLIBC_TUNABLES=glibc.malloc.trim_threshold=1000000000:glibc.malloc.mmap_threshold=1000000000:\
-//   glibc.malloc.top_pad=268435456 xml_document_bench --benchmark_repetitions=5
+// process for all three alike: run with GLIBC_TUNABLES set to these three, joined by ':',
+//   glibc.malloc.trim_threshold=1000000000
+//   glibc.malloc.mmap_threshold=1000000000
+//   glibc.malloc.top_pad=268435456
+// and --benchmark_repetitions=5, and compare the medians.
 #include <benchmark/benchmark.h>
 #include <tinyxml2.h>
 

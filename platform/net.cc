@@ -35,6 +35,15 @@ bool HasTcpNoDelay(int fd) {
   return getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &value, &len) == 0 && value != 0;
 }
 
+long ReceiveNow(int fd, void* data, size_t capacity) {
+  ssize_t n;
+  do {
+    n = recv(fd, data, capacity, MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+  return n == 0 ? -1 : static_cast<long>(n);
+}
+
 bool SetSocketBuffers(int fd, int send_bytes, int receive_bytes) {
   return setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &send_bytes, sizeof(send_bytes)) == 0 &&
          setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_bytes, sizeof(receive_bytes)) == 0;

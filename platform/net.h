@@ -26,6 +26,10 @@ bool HasTcpNoDelay(int fd);
 // a reset connection.
 long SendNow(int fd, const void* data, size_t length);
 
+// Reads what has arrived (at most `capacity` bytes), never blocking whatever the socket's mode.
+// Returns the count, 0 when nothing has arrived, -1 at the end of the stream or on an error.
+long ReceiveNow(int fd, void* data, size_t capacity);
+
 // Fixes the socket's send and receive buffers at about these sizes (the kernel rounds them) and
 // stops their growth with the traffic; a test uses it to make a socket fill quickly.
 bool SetSocketBuffers(int fd, int send_bytes, int receive_bytes);

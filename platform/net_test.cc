@@ -120,6 +120,26 @@ TEST(NetTest, SendNowStopsAtAFullBufferAndReportsAReset) {
   CloseSocket(listener);
 }
 
+TEST(NetTest, ReceiveNowTakesWhatHasArrivedAndSeesTheEnd) {
+  uint16_t port = 0;
+  const int listener = ListenOnLoopback(&port);
+  const int client = ConnectToLoopback(port);
+  const int server = AcceptConnection(listener);  // a blocking socket: ReceiveNow must not block
+  ASSERT_GE(server, 0);
+  char buffer[16];
+  EXPECT_EQ(ReceiveNow(server, buffer, sizeof(buffer)), 0);
+  ASSERT_TRUE(WriteAll(client, "abc", 3));
+  SetReceiveTimeout(server, 5000);
+  ASSERT_TRUE(ReadExact(server, buffer, 1));  // waits until the bytes are there
+  EXPECT_EQ(ReceiveNow(server, buffer, sizeof(buffer)), 2);
+  EXPECT_EQ(std::string(buffer, 2), "bc");
+  CloseSocket(client);
+  EXPECT_EQ(ReadSome(server, buffer, 1), 0);  // waits for the end, which stays readable
+  EXPECT_EQ(ReceiveNow(server, buffer, sizeof(buffer)), -1);
+  CloseSocket(server);
+  CloseSocket(listener);
+}
+
 TEST(NetTest, ShutdownEndsTheStreamForBothSides) {
   uint16_t port = 0;
   const int listener = ListenOnLoopback(&port);

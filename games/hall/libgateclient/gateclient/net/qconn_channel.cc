@@ -201,10 +201,36 @@ void QConnChannel::ReportCloseIfConnected() {
 }
 
 void QConnChannel::ReadCallback(bufferevent*, void* arg) {
-  static_cast<QConnChannel*>(arg)->CutFrames();
+  static_cast<QConnChannel*>(arg)->ReadAndCut();
 }
 
-void QConnChannel::CutFrames() {
+void QConnChannel::ReadAndCut() {
+  // libevent 2.1 reads at most 4 KiB per pass whatever its read limit, so a busy link would cost
+  // a loop pass (and a poll) for every 4 KiB: read on here while the socket has bytes.
+  evbuffer* input = bufferevent_get_input(bev_);
+  ssize_t read = 0;
+  while (CutFrames()) {
+    if (read >= kMaxTransferPerPass) return;  // the rest waits for the next pass
+    // The bufferevent keeps the input's end frozen outside its own reads.
+    evbuffer_unfreeze(input, 0);
+    evbuffer_iovec room;
+    long got = 0;
+    if (evbuffer_reserve_space(input, kReadBiteBytes, &room, 1) == 1) {
+      got = platform::ReceiveNow(fd_, room.iov_base, room.iov_len);
+      if (got > 0) {
+        room.iov_len = static_cast<size_t>(got);
+        evbuffer_commit_space(input, &room, 1);
+      }
+    }
+    evbuffer_freeze(input, 0);
+    // Nothing more for now; an end of the stream or an error stays readable, and the
+    // bufferevent's next read meets it and reports it.
+    if (got <= 0) return;
+    read += got;
+  }
+}
+
+bool QConnChannel::CutFrames() {
   evbuffer* input = bufferevent_get_input(bev_);
   for (;;) {
     const size_t buffered = evbuffer_get_length(input);
@@ -212,23 +238,44 @@ void QConnChannel::CutFrames() {
     evbuffer_copyout(input, prefix, std::min<size_t>(buffered, sizeof(prefix)));
     uint64_t total = 0;
     const gateframe::CutResult cut = gateframe::CutFrame(prefix, buffered, &total);
-    if (cut == gateframe::CutResult::kNeedMore) return;
+    if (cut == gateframe::CutResult::kNeedMore) return true;
     if (cut != gateframe::CutResult::kFrame) {
       // A length outside the limits: the stream cannot be resynchronised, so the connection ends.
       Fail();  // deletes this
-      return;
+      return false;
     }
-    // Peeked first and drained afterwards, so a frame that arrived in pieces is copied once.
-    std::unique_ptr<uint8_t[]> heap;
-    uint8_t* frame = buffer_;
-    if (total >= kInlineFrameBytes) {
-      heap.reset(new uint8_t[total]);
-      frame = heap.get();
+    // Delivered in place when it lies in one piece of the input; otherwise peeked into a buffer
+    // of ours first and drained afterwards, so a frame that arrived in pieces is copied once.
+    // Only this thread touches the input, so it stays put while the sink looks at it.
+    const uint8_t* frame = nullptr;
+    if (evbuffer_get_contiguous_space(input) >= total) {
+      frame = evbuffer_pullup(input, static_cast<ssize_t>(total));
+    } else {
+      uint8_t* copy = FrameBuffer(total);
+      if (copy == nullptr) {
+        Fail();  // out of memory for the frame: it cannot be skipped either; deletes this
+        return false;
+      }
+      evbuffer_copyout(input, copy, total);
+      frame = copy;
     }
-    evbuffer_copyout(input, frame, total);
     OnFrame(frame, static_cast<uint32_t>(total));
     evbuffer_drain(input, total);
+    if (large_frame_capacity_ > kKeptFrameBufferBytes) {
+      // One huge frame should not pin its memory for the life of the connection.
+      large_frame_.reset();
+      large_frame_capacity_ = 0;
+    }
   }
+}
+
+uint8_t* QConnChannel::FrameBuffer(uint64_t total) {
+  if (total <= kInlineFrameBytes) return buffer_;
+  if (large_frame_capacity_ < total) {
+    large_frame_.reset(new (std::nothrow) uint8_t[total]);
+    large_frame_capacity_ = large_frame_ == nullptr ? 0 : total;
+  }
+  return large_frame_.get();
 }
 
 void QConnChannel::EventCallback(bufferevent*, short events, void* arg) {

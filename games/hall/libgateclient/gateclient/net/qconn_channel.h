@@ -19,6 +19,7 @@
 #include <event2/event.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,6 +31,15 @@ class QConnChannel {
  public:
   // Frames shorter than this (prefix included) are delivered from the channel's own buffer.
   static constexpr uint32_t kInlineFrameBytes = 8192;
+  // Bytes read or written for one connection in one pass of the loop. libevent moves at most
+  // 16 KiB per pass by default, which caps a loopback link at a small fraction of the socket's
+  // speed; gate frames of up to 16 MiB want bigger bites, yet one busy connection should not
+  // hold the loop for long.
+  static constexpr ssize_t kMaxTransferPerPass = 1 << 20;
+  // The room reserved in the input for one read of our own.
+  static constexpr size_t kReadBiteBytes = 256 * 1024;
+  // A larger buffer for frames that came in pieces is kept for the next one up to this size.
+  static constexpr uint64_t kKeptFrameBufferBytes = 1 << 20;
   // Output frames from this size on are copied into pooled blocks: reused memory instead of fresh
   // pages for each large frame. A smaller frame gets a buffer of its own, which the allocator
   // serves from memory it already holds.
@@ -79,7 +89,15 @@ class QConnChannel {
   // Loop thread, holding no lock.
   void AllowDirectWriteIfIdle();
 
-  void CutFrames();
+  // Delivers the whole frames buffered in the input, reads on from the socket while it has bytes
+  // (up to kMaxTransferPerPass), and delivers again. Loop thread.
+  void ReadAndCut();
+  // Delivers the whole frames buffered in the input. False when the channel was destroyed (a
+  // length outside the limits).
+  bool CutFrames();
+  // A buffer of at least `total` bytes for a frame that came in pieces: the inline one, or one
+  // kept for reuse; null when memory runs out.
+  uint8_t* FrameBuffer(uint64_t total);
   // The connection is unusable: report it once and have the manager destroy the channel.
   void Fail();
 
@@ -119,4 +137,6 @@ class QConnChannel {
   bool direct_ = false;
   std::vector<Chunk> flushing_;  // loop thread
   uint8_t buffer_[kInlineFrameBytes];
+  std::unique_ptr<uint8_t[]> large_frame_;  // loop thread
+  uint64_t large_frame_capacity_ = 0;
 };

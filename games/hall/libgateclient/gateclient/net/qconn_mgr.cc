@@ -23,9 +23,6 @@ void UseThreads() {
 
 // Callbacks run on the loop thread without the bufferevent lock, which keeps the lock order of
 // the map mutex before a bufferevent lock.
-// libevent reads and writes at most 16 KiB per pass by default, which caps a loopback link at a
-// small fraction of the socket's speed; gate frames of up to 16 MiB want bigger bites.
-constexpr ssize_t kMaxSingleTransfer = 1 << 20;
 
 constexpr int kChannelOptions =
     BEV_OPT_CLOSE_ON_FREE | BEV_OPT_THREADSAFE | BEV_OPT_DEFER_CALLBACKS | BEV_OPT_UNLOCK_CALLBACKS;
@@ -147,8 +144,8 @@ uint64_t QConnMgr::ConnectTo(const char* host, uint32_t port, uint32_t context,
     LeaveCall();
     return 0;
   }
-  bufferevent_set_max_single_read(bev, kMaxSingleTransfer);
-  bufferevent_set_max_single_write(bev, kMaxSingleTransfer);
+  bufferevent_set_max_single_read(bev, QConnChannel::kMaxTransferPerPass);
+  bufferevent_set_max_single_write(bev, QConnChannel::kMaxTransferPerPass);
   {
     // Held until the connect has started: the loop thread cannot destroy the channel (that takes
     // `mutex_`) while it is being set up.

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "gateclient/net/qconn_channel.h"
 #include "platform/net.h"
 
 namespace {
@@ -44,6 +45,17 @@ class RecordingSink : public ICMGR_ChannelSink {
   std::vector<Event> WaitFor(size_t n, std::chrono::milliseconds limit = 5s) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait_for(lock, limit, [&] { return events_.size() >= n; });
+    return events_;
+  }
+  // Waits until an event of `type` arrived; returns a copy of all events.
+  std::vector<Event> WaitForType(Event::Type type, std::chrono::milliseconds limit = 5s) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, limit, [&] {
+      for (const Event& e : events_) {
+        if (e.type == type) return true;
+      }
+      return false;
+    });
     return events_;
   }
   std::vector<Event> Snapshot() {
@@ -158,6 +170,43 @@ TEST_F(QConnMgrTest, CoalescedAndSplitFramesAreDeliveredWholeAndInOrder) {
     EXPECT_EQ(events[i + 1].id, id);
     EXPECT_EQ(events[i + 1].context, 7u);
     EXPECT_EQ(events[i + 1].frame, expected[i]) << i;
+  }
+}
+
+TEST_F(QConnMgrTest, ABurstLongerThanAReadPassIsDeliveredWholeAndThenTheEnd) {
+  struct Case {
+    const char* name;
+    bool reset;
+  };
+  for (const Case& c : {Case{"clean close", false}, Case{"reset", true}}) {
+    SCOPED_TRACE(c.name);
+    RecordingSink sink;
+    auto* manager = new QConnMgr();
+    ASSERT_TRUE(manager->Start(&sink));
+    manager->ConnectTo("127.0.0.1", port_, 3, 3000);
+    const int peer = platform::AcceptConnection(listener_);
+    ASSERT_EQ(sink.WaitFor(1).size(), 1u);
+    // Several read passes' worth in one write, in frames of odd sizes that straddle the reads.
+    std::vector<std::string> frames;
+    std::string burst;
+    for (int i = 0; burst.size() < 3 * QConnChannel::kMaxTransferPerPass; ++i) {
+      std::string body(8 + (i * 37171) % 200000, static_cast<char>('a' + i % 26));
+      body[0] = static_cast<char>(i);
+      frames.push_back(Frame(body));
+      burst += frames.back();
+    }
+    ASSERT_TRUE(platform::WriteAll(peer, burst.data(), burst.size()));
+    platform::CloseSocket(peer, c.reset);
+    // A reset may discard what the manager had not read yet; a clean close loses nothing.
+    const auto events = sink.WaitForType(Event::kClose);
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events.back().type, Event::kClose);
+    if (!c.reset) EXPECT_EQ(events.size(), frames.size() + 2);
+    for (size_t i = 1; i + 1 < events.size(); ++i) {
+      ASSERT_EQ(events[i].type, Event::kData);
+      ASSERT_TRUE(events[i].frame == frames[i - 1]) << "frame " << i - 1;
+    }
+    manager->Stop();
   }
 }
 

@@ -206,27 +206,34 @@ void QConnChannel::ReadCallback(bufferevent*, void* arg) {
 
 void QConnChannel::ReadAndCut() {
   // libevent 2.1 reads at most 4 KiB per pass whatever its read limit, so a busy link would cost
-  // a loop pass (and a poll) for every 4 KiB: read on here while the socket has bytes.
+  // a loop pass (and a poll) for every 4 KiB: read on here while the socket has bytes. A read
+  // that did not fill its room found the socket empty, so a small frame costs no extra call.
   evbuffer* input = bufferevent_get_input(bev_);
+  bool more = evbuffer_get_length(input) - input_left_ >= kLibeventReadBytes;
   ssize_t read = 0;
   while (CutFrames()) {
-    if (read >= kMaxTransferPerPass) return;  // the rest waits for the next pass
+    if (!more || read >= kMaxTransferPerPass) {
+      // What is left waits for the next pass; an end of the stream or an error stays readable,
+      // and the bufferevent's next read meets it and reports it.
+      input_left_ = evbuffer_get_length(input);
+      return;
+    }
     // The bufferevent keeps the input's end frozen outside its own reads.
     evbuffer_unfreeze(input, 0);
     evbuffer_iovec room;
     long got = 0;
     if (evbuffer_reserve_space(input, kReadBiteBytes, &room, 1) == 1) {
       got = platform::ReceiveNow(fd_, room.iov_base, room.iov_len);
+      more = got == static_cast<long>(room.iov_len);
       if (got > 0) {
         room.iov_len = static_cast<size_t>(got);
         evbuffer_commit_space(input, &room, 1);
+        read += got;
       }
+    } else {
+      more = false;
     }
     evbuffer_freeze(input, 0);
-    // Nothing more for now; an end of the stream or an error stays readable, and the
-    // bufferevent's next read meets it and reports it.
-    if (got <= 0) return;
-    read += got;
   }
 }
 

@@ -36,6 +36,8 @@ class QConnChannel {
   // speed; gate frames of up to 16 MiB want bigger bites, yet one busy connection should not
   // hold the loop for long.
   static constexpr ssize_t kMaxTransferPerPass = 1 << 20;
+  // The most libevent 2.1 reads in one pass; a pass that brought less found the socket empty.
+  static constexpr size_t kLibeventReadBytes = 4096;
   // The room reserved in the input for one read of our own.
   static constexpr size_t kReadBiteBytes = 256 * 1024;
   // A larger buffer for frames that came in pieces is kept for the next one up to this size.
@@ -138,5 +140,6 @@ class QConnChannel {
   std::vector<Chunk> flushing_;  // loop thread
   uint8_t buffer_[kInlineFrameBytes];
   std::unique_ptr<uint8_t[]> large_frame_;  // loop thread
+  size_t input_left_ = 0;  // bytes of a partial frame left in the input after a pass; loop thread
   uint64_t large_frame_capacity_ = 0;
 };

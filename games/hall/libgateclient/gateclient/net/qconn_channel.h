@@ -116,10 +116,11 @@ class QConnChannel {
   std::string host_;
   event* flush_event_ = nullptr;
   std::mutex out_mutex_;  // a leaf lock, after the manager's map mutex
-  // Frames queued by senders, copied before taking out_mutex_ (so the lock is held only to push
-  // pointers): a small frame into a buffer of its own, a large one into blocks of the shared
-  // OutputBlockPool. The loop thread hands each chunk to the bufferevent by reference; it is
-  // released once written.
+  // Frames queued by senders, copied before taking out_mutex_ so the lock is held only to push
+  // pointers (only the rest of a frame that the socket took in part is copied under it, so that
+  // no later frame overtakes it): a small frame into a buffer of its own, a large one into blocks
+  // of the shared OutputBlockPool. The loop thread hands each chunk to the bufferevent by
+  // reference; it is released once written.
   struct Chunk {
     uint8_t* bytes;
     uint32_t length;

@@ -145,10 +145,16 @@ void QConnChannel::FlushOutput() {
   }
   // Outside out_mutex_, so that lock is never held while taking the bufferevent's.
   evbuffer* output = bufferevent_get_output(bev_);
-  for (const Chunk& chunk : flushing_) {
+  for (size_t i = 0; i < flushing_.size(); ++i) {
+    const Chunk& chunk = flushing_[i];
     void* pool = chunk.pooled ? &OutputBlockPool::Shared() : nullptr;
     if (evbuffer_add_reference(output, chunk.bytes, chunk.length, &ReleaseChunk, pool) != 0) {
-      FreeChunk(chunk);
+      // A chunk that cannot be queued leaves a hole in the stream, and the peer would read the
+      // next frame from the middle of this one: end the connection instead.
+      for (size_t j = i; j < flushing_.size(); ++j) FreeChunk(flushing_[j]);
+      flushing_.clear();
+      Fail();  // deletes this
+      return;
     }
   }
   flushing_.clear();

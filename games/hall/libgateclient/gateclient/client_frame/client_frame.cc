@@ -112,8 +112,13 @@ void ClientFrame::Stop() {
   pool_->Stop();
   pool_->WaitAndDestroy();
   pool_ = nullptr;
-  // Closes every connection silently and joins the connection thread.
-  IJobAgent* agent = agent_.exchange(nullptr);
+  // Waits for senders on other threads to leave the agent; then closes every connection
+  // silently and joins the connection thread.
+  IJobAgent* agent;
+  {
+    std::unique_lock<std::shared_mutex> lock(agent_mutex_);
+    agent = agent_.exchange(nullptr);
+  }
   if (agent != nullptr) agent->Release();
   connected_.store(false);
   connecting_.store(false);
@@ -126,6 +131,7 @@ void ClientFrame::Reconnect(uint32_t delay_ms) {
     pool_->PostCommand(new qv::CMD_LambdaFunction<ClientFrame*>(&ReconnectNow, delay_ms, this));
     return;
   }
+  std::shared_lock<std::shared_mutex> lock(agent_mutex_);
   IJobAgent* agent = agent_.load();
   if (no_reconnect_.load() || agent == nullptr) return;
   qv::CMDNetwork_ConnectTo connect;
@@ -169,6 +175,7 @@ void ClientFrame::ChooseGateAddress(std::string* host, uint32_t* port) const {
 void ClientFrame::KickGate() {
   connected_.store(false);
   connecting_.store(false);
+  std::shared_lock<std::shared_mutex> lock(agent_mutex_);
   IJobAgent* agent = agent_.load();
   if (agent == nullptr) return;
   qv::CMDNetwork_KickConnection kick;
@@ -196,6 +203,7 @@ bool ClientFrame::SendToGate(qv::CMD_base* command) {
 }
 
 bool ClientFrame::SendData(qv::CMDNetwork_DataMessage* message, const LinkSnapshot& link) {
+  std::shared_lock<std::shared_mutex> lock(agent_mutex_);
   IJobAgent* agent = agent_.load();
   if (agent == nullptr) return false;
   message->routing.connid = link.connid;

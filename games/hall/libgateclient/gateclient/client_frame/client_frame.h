@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 
 #include "gateclient/base/cmd_base.h"
@@ -107,6 +108,9 @@ class ClientFrame {
   std::unique_ptr<NetworkProc> network_proc_;
   std::unique_ptr<PostGuard> post_guard_;
   IJobProcessPool* pool_ = nullptr;
+  // Senders on any thread hold agent_mutex_ shared while they use the agent; Stop takes it
+  // exclusively to take the agent away, so none is inside a call when it is freed.
+  mutable std::shared_mutex agent_mutex_;
   std::atomic<IJobAgent*> agent_{nullptr};
   GateLink link_;
   std::atomic<bool> started_{false};

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -57,6 +58,85 @@ TEST(NamedMutexTest, OwnerThreadGoneGivesAbandonedAndOwnership) {
   EXPECT_TRUE(m.Unlock());
   EXPECT_EQ(m.Lock(100), WaitResult::kSignaled) << "consistent again after the abandoned take";
   EXPECT_TRUE(m.Unlock());
+}
+
+TEST(NamedMutexTest, AbandonedIsReportedWhateverTheTimeOut) {
+  const uint32_t timeouts[] = {0, 100, kWaitForever};
+  for (uint32_t timeout : timeouts) {
+    NamedMutex m;
+    ASSERT_TRUE(m.Create(UniqueName("mdead_t")));
+    std::thread([&] { ASSERT_EQ(m.Lock(100), WaitResult::kSignaled); }).join();
+    EXPECT_EQ(m.Lock(timeout), WaitResult::kAbandoned) << timeout;
+    EXPECT_TRUE(m.Unlock()) << timeout;
+    EXPECT_EQ(m.Lock(timeout), WaitResult::kSignaled) << timeout;
+    EXPECT_TRUE(m.Unlock()) << timeout;
+  }
+}
+
+// A mutex held past the waiter's spin: the time-out still bounds the wait, a zero time-out only
+// looks, and neither takes the mutex from its owner.
+TEST(NamedMutexTest, HeldMutexTimesOutWithoutBeingTaken) {
+  std::string name = UniqueName("mheld");
+  NamedMutex owner, other;
+  ASSERT_TRUE(owner.Create(name));
+  ASSERT_TRUE(other.Open(name));
+  ASSERT_EQ(owner.Lock(kWaitForever), WaitResult::kSignaled);
+  struct Case {
+    uint32_t timeout;
+    std::chrono::milliseconds at_least;
+  } cases[] = {{0, std::chrono::milliseconds(0)}, {40, std::chrono::milliseconds(40)}};
+  for (const Case& c : cases) {
+    std::atomic<WaitResult> seen{WaitResult::kFailed};
+    std::atomic<bool> unlocked{true};
+    auto start = std::chrono::steady_clock::now();
+    std::thread t([&] {
+      seen = other.Lock(c.timeout);
+      unlocked = other.Unlock();
+    });
+    t.join();
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(seen, WaitResult::kTimeout) << c.timeout;
+    EXPECT_FALSE(unlocked) << "a timed-out waiter must not own the mutex";
+    EXPECT_GE(took, c.at_least) << c.timeout;
+    EXPECT_LT(took, std::chrono::seconds(5)) << c.timeout;
+  }
+  EXPECT_TRUE(owner.Unlock());
+}
+
+// Threads on separate handles of one mutex bump an unguarded counter; a lost update means two
+// of them were inside at once. Some holds outlast the spin, so the kernel wait is taken as well.
+TEST(NamedMutexTest, ContendedLockKeepsMutualExclusion) {
+  std::string name = UniqueName("mcount");
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 20000;
+  NamedMutex handles[kThreads];
+  ASSERT_TRUE(handles[0].Create(name));
+  for (int i = 1; i < kThreads; ++i)
+    ASSERT_TRUE(handles[i].Open(name));
+  volatile long counter = 0;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      const uint32_t timeout = t % 2 == 0 ? kWaitForever : 10000;
+      for (int i = 0; i < kRounds; ++i) {
+        if (handles[t].Lock(timeout) != WaitResult::kSignaled) {
+          ++failures;
+          continue;
+        }
+        long v = counter;
+        if (i % 1000 == 0)
+          std::this_thread::sleep_for(std::chrono::microseconds(200));
+        counter = v + 1;
+        if (!handles[t].Unlock())
+          ++failures;
+      }
+    });
+  }
+  for (std::thread& t : threads)
+    t.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(counter, long{kThreads} * kRounds);
 }
 
 TEST(NamedMutexTest, UnlockByANonOwnerFails) {

@@ -7,7 +7,7 @@ target_link_libraries(gateclient_client_frame INTERFACE gateclient_frame_plans)
 
 tarvix_test(gateclient_game_e2e_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/game_e2e_test.cc
-  LIBS gateclient_frame_plans testing_gate_hall testing_gate
+  LIBS gateclient_frame_plans testing_gate_hall testing_gate fake_game_record
   LABEL integration
   TIMEOUT 120
   DEPENDS fake_game)

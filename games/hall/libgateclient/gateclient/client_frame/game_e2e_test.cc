@@ -24,10 +24,14 @@
 #include "interface/command_ids.h"
 #include "platform/file_util.h"
 #include "testing/game/fake_game_options.h"
+#include "testing/game/game_record.h"
 #include "testing/gate/hall_services.h"
 
 namespace qvc {
 namespace {
+
+using fake_game::RecordField;
+using fake_game::Unhex;
 
 using namespace std::chrono_literals;
 using testing_fakes::LogCapture;
@@ -56,22 +60,6 @@ class Window : public NetResultPoster {
     return true;
   }
 };
-
-std::string Unhex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return out;
-}
-
-// The value of " name=" in a record line of the fake game.
-std::string Field(const std::string& line, const std::string& name) {
-  size_t at = line.find(" " + name + "=");
-  if (at == std::string::npos)
-    return {};
-  at += name.size() + 2;
-  return line.substr(at, line.find(' ', at) - at);
-}
 
 // One frame the game recorded, with the command a type-0 frame carries.
 struct GameReceived {
@@ -205,11 +193,11 @@ class Hall {
       if (line.rfind("recv ", 0) != 0)
         continue;
       GameReceived r;
-      r.type = Field(line, "type");
-      r.kind = Field(line, "kind");
-      r.subid = Field(line, "subid");
+      r.type = RecordField(line, "type");
+      r.kind = RecordField(line, "kind");
+      r.subid = RecordField(line, "subid");
       qv::gate::TransferDataReq wrap;
-      if (r.type == "0" && wrap.ParseFromString(Unhex(Field(line, "body")))) {
+      if (r.type == "0" && wrap.ParseFromString(Unhex(RecordField(line, "body")))) {
         r.inner_kind = wrap.data_cmd_kind();
         r.inner_subid = wrap.data_cmd_subid();
         r.inner_data = wrap.data();

@@ -12,29 +12,17 @@
 #include "gateclient/plan_table/plan_manager.h"
 #include "platform/file_util.h"
 #include "testing/game/fake_game_options.h"
+#include "testing/game/game_record.h"
 
 namespace qvc {
 namespace {
 
+using fake_game::RecordField;
+using fake_game::Unhex;
+
 using namespace testing_fakes;
 
 constexpr auto kGameDeadline = std::chrono::seconds(20);
-
-std::string Unhex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return out;
-}
-
-// The value of " name=" in a record line.
-std::string Field(const std::string& line, const std::string& name) {
-  size_t at = line.find(" " + name + "=");
-  if (at == std::string::npos)
-    return {};
-  at += name.size() + 2;
-  return line.substr(at, line.find(' ', at) - at);
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -140,11 +128,11 @@ TEST_F(PlanGameTest, MatchStartRunsTheGameAndMessagesFlowBothWays) {
   for (const std::string& line : rec) {
     if (line.rfind("recv ", 0) != 0)
       continue;
-    EXPECT_EQ(Field(line, "type"), "0");
-    EXPECT_EQ(Field(line, "kind"), "12");
-    EXPECT_EQ(Field(line, "subid"), "3");
+    EXPECT_EQ(RecordField(line, "type"), "0");
+    EXPECT_EQ(RecordField(line, "kind"), "12");
+    EXPECT_EQ(RecordField(line, "subid"), "3");
     qv::gate::TransferDataReq wrap;
-    ASSERT_TRUE(wrap.ParseFromString(Unhex(Field(line, "body")))) << line;
+    ASSERT_TRUE(wrap.ParseFromString(Unhex(RecordField(line, "body")))) << line;
     carried.emplace_back(wrap.data_cmd_kind(), wrap.data_cmd_subid());
   }
   EXPECT_EQ(carried, (std::vector<std::pair<int, int>>{{13, 2}, {18, 14}, {14, 15}}));
@@ -185,7 +173,7 @@ TEST_F(PlanGameTest, AStartingJoinReplyRunsTheGame) {
     if (line.rfind("recv ", 0) != 0)
       continue;
     qv::gate::TransferDataReq wrap;
-    ASSERT_TRUE(wrap.ParseFromString(Unhex(Field(line, "body")))) << line;
+    ASSERT_TRUE(wrap.ParseFromString(Unhex(RecordField(line, "body")))) << line;
     carried.emplace_back(wrap.data_cmd_kind(), wrap.data_cmd_subid());
   }
   EXPECT_EQ(carried, (std::vector<std::pair<int, int>>{{13, 2}, {18, 14}, {14, 4}}));

@@ -70,6 +70,14 @@ int NewSocket() {
   return socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 }
 
+// A new socket and the address of `title`'s window; -1 when the title has no address or no
+// socket can be made.
+int SocketFor(const std::string& title, sockaddr_un* addr, socklen_t* len) {
+  if (!MakeAddress(title, addr, len))
+    return -1;
+  return NewSocket();
+}
+
 }  // namespace
 
 std::string WindowLinkAddress(const std::string& title, uint32_t uid) {
@@ -99,9 +107,7 @@ std::string WindowLinkAddress(const std::string& title, uint32_t uid) {
 std::unique_ptr<WindowLink> WindowLink::Bind(const std::string& title) {
   sockaddr_un addr;
   socklen_t len;
-  if (!MakeAddress(title, &addr, &len))
-    return nullptr;
-  const int fd = NewSocket();
+  const int fd = SocketFor(title, &addr, &len);
   if (fd < 0)
     return nullptr;
   // Abstract names carry no file permissions: any local user can send to them. The kernel's
@@ -180,9 +186,7 @@ bool WindowLink::WaitReadable(int timeout_ms) {
 bool SendToWindowLink(const std::string& title, const LinkMessage& message) {
   sockaddr_un addr;
   socklen_t len;
-  if (!MakeAddress(title, &addr, &len))
-    return false;
-  const int fd = NewSocket();
+  const int fd = SocketFor(title, &addr, &len);
   if (fd < 0)
     return false;
   const WireRecord rec{kRecordMagic,    static_cast<uint32_t>(message.kind),
@@ -219,9 +223,7 @@ bool SendToWindowLink(const std::string& title, const LinkMessage& message) {
 bool WindowLinkExists(const std::string& title) {
   sockaddr_un addr;
   socklen_t len;
-  if (!MakeAddress(title, &addr, &len))
-    return false;
-  const int fd = NewSocket();
+  const int fd = SocketFor(title, &addr, &len);
   if (fd < 0)
     return false;
   // A datagram connect only checks that the name is bound; nothing is sent.

@@ -2,6 +2,19 @@
 
 namespace fake_game {
 
+std::vector<std::string> RecordLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 std::string RecordField(const std::string& line, const std::string& name) {
   size_t at = line.find(" " + name + "=");
   if (at == std::string::npos)

@@ -170,16 +170,7 @@ class Hall {
   std::vector<std::string> Record() const {
     std::string text;
     platform::ReadFile(record_, &text);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos)
-        end = text.size();
-      lines.push_back(text.substr(start, end - start));
-      start = end + 1;
-    }
-    return lines;
+    return fake_game::RecordLines(text);
   }
   // The record as one text, for failure messages.
   std::string RecordText() const {

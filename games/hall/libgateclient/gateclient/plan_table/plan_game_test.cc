@@ -24,19 +24,6 @@ using namespace testing_fakes;
 
 constexpr auto kGameDeadline = std::chrono::seconds(20);
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
 class PlanGameTest : public ::testing::Test {
  protected:
   PlanGameTest() {
@@ -75,7 +62,7 @@ class PlanGameTest : public ::testing::Test {
   std::vector<std::string> Record() {
     std::string text;
     platform::ReadFile(record_, &text);
-    return Lines(text);
+    return fake_game::RecordLines(text);
   }
 
   static qv::CmdMatchStart* NewMatchStart() {

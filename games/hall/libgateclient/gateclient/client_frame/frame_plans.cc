@@ -1,6 +1,5 @@
 #include "gateclient/client_frame/frame_plans.h"
 
-#include <mutex>
 #include <utility>
 
 namespace qvc {
@@ -28,22 +27,14 @@ FramePlans::FramePlans(ClientFrame& frame, FramePlansOptions options)
 }
 
 FramePlans::~FramePlans() {
-  {
-    // Waits for the games' messages already inside the frame, so none is in a send while the
-    // frame stops; the channels' workers run until the tables close below, and what they hand
-    // over from now on is dropped.
-    std::unique_lock<std::shared_mutex> lock(send_mutex_);
-    closed_ = true;
-  }
+  // The channels' workers run until the tables close below; what they hand over once the frame
+  // has stopped, the frame refuses (its Stop waits for sends already under way).
   frame_.Stop();
   frame_.dispatch().SetPlanManager(nullptr);
   manager_.reset();
 }
 
 void FramePlans::SendGameMessage(std::unique_ptr<qv::CMDNetwork_DataMessage> message) {
-  std::shared_lock<std::shared_mutex> lock(send_mutex_);
-  if (closed_)
-    return;
   frame_.SendToGate(message.get());
 }
 

@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <memory>
-#include <shared_mutex>
 #include <string>
 
 #include "gateclient/client_frame/client_frame.h"
@@ -39,8 +38,8 @@ class FramePlans {
   // Files the manager with the frame's dispatch. REQUIRES: before frame.Start(); the frame
   // outlives this object.
   FramePlans(ClientFrame& frame, FramePlansOptions options);
-  // Lets no game message reach the frame any more, stops the frame, so the job thread no longer
-  // enters the manager, then closes the tables (running games are left running).
+  // Stops the frame, so the job thread no longer enters the manager and game messages are no
+  // longer sent, then closes the tables (running games are left running).
   ~FramePlans();
   FramePlans(const FramePlans&) = delete;
   FramePlans& operator=(const FramePlans&) = delete;
@@ -51,9 +50,6 @@ class FramePlans {
   void SendGameMessage(std::unique_ptr<qv::CMDNetwork_DataMessage> message);
 
   ClientFrame& frame_;
-  // Held shared by every game message on its way into the frame, exclusively to close the way.
-  std::shared_mutex send_mutex_;
-  bool closed_ = false;  // guarded by send_mutex_
   GatePlanHost host_;
   std::unique_ptr<PlanManager> manager_;
   std::unique_ptr<PlanManagerAdapter> adapter_;

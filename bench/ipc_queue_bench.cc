@@ -150,8 +150,8 @@ void BM_SocketPair(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * count));
 }
 
-BENCHMARK(BM_BlockQueue)->Arg(100)->Arg(1024)->Arg(64 << 10)->UseRealTime();
-BENCHMARK(BM_SocketPair)->Arg(100)->Arg(1024)->Arg(64 << 10)->UseRealTime();
+BENCHMARK(BM_BlockQueue)->Arg(100)->Arg(1024)->Arg(4096)->Arg(16384)->Arg(64 << 10)->UseRealTime();
+BENCHMARK(BM_SocketPair)->Arg(100)->Arg(1024)->Arg(4096)->Arg(16384)->Arg(64 << 10)->UseRealTime();
 
 }  // namespace
 

@@ -185,7 +185,7 @@ int Run(const Options& o, Recorder& rec) {
     uint32_t total = 0, seq = 0;
     uint32_t rc = in.Read(nullptr, &total, &seq, nullptr, 100);
     if (rc == kQueueEmpty) {
-      platform::SleepMs(2);
+      in.WaitForData(2);
       continue;
     }
     if (rc != kQueueOk) {

@@ -44,6 +44,10 @@ class CXQueue {
   static constexpr uint32_t kFreeBlockYields = 2000;
   // How long Write and DropOldest wait for the mutex.
   static constexpr uint32_t kWriteLockWaitMs = 100;
+  // WaitForData's watch before it sleeps on the data-ready event: this many yields, cut short
+  // once the millisecond tick has moved this far (a loaded machine can make a yield long).
+  static constexpr uint32_t kDataWaitYields = 50;
+  static constexpr uint32_t kDataWaitYieldMs = 2;
 
   CXQueue();
   virtual ~CXQueue();
@@ -75,9 +79,11 @@ class CXQueue {
   uint32_t Read(void* buffer, uint32_t* length, uint32_t* sequence, uint32_t* writer_thread,
                 uint32_t timeout_ms);
 
-  // Waits up to `timeout_ms` for the data-ready event that each successful Write sets. 0 when
-  // it was set (a message may wait), 7 on time-out, 1 when not attached. A reader that found
-  // the queue empty may wait here instead of polling.
+  // Waits up to `timeout_ms` for a message. 0 at once when one waits (the data-ready event is
+  // left as it is), else 0 when the event that each successful Write sets was set (which clears
+  // it; a message may wait), 7 on time-out, 1 when not attached. A reader that found the queue
+  // empty may wait here instead of polling. Before the kernel wait it yields the CPU up to
+  // kDataWaitYields times, for at most kDataWaitYieldMs of the time-out, watching for a message.
   uint32_t WaitForData(uint32_t timeout_ms);
 
   // Removes the oldest message without reading it; when its chain is corrupt, every waiting
@@ -98,12 +104,17 @@ class CXQueue {
  private:
   struct Chain;  // the blocks of the oldest message
 
+  // Read drops the lines it copied from the caches for messages of at least this many blocks.
+  static constexpr uint32_t kEvictFromBlocks = 4;
+
   uint32_t Field(size_t offset) const;
   void SetField(size_t offset, uint32_t value);
   unsigned char* Block(uint32_t n) const;
   uint32_t BlockField(uint32_t n, size_t offset) const;
   void SetBlockField(uint32_t n, size_t offset, uint32_t value);
   bool ValidBlock(uint32_t n) const;
+  // Whether the used list holds a message, as Read's first check sees it.
+  bool HasWaiting() const;
   // Walks the oldest message's chain and checks it; kQueueEmpty, kQueueCorrupt or kQueueOk.
   uint32_t WalkOldest(Chain* chain) const;
   void MoveOldestToFree(const Chain& chain, uint32_t thread);

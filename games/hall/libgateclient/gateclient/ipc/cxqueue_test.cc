@@ -351,19 +351,44 @@ TEST(CXQueueTest, CorruptChainsAreRefusedAndDropped) {
   }
 }
 
-TEST(CXQueueTest, DataReadyIsSetOncePerWriteBurstAndResetByTheWaitThatSeesIt) {
+TEST(CXQueueTest, WaitForDataSeesAWaitingMessageOrTheDataReadyEvent) {
   QueuePair p("ready");
+  platform::NamedEvent data_ready;
+  ASSERT_TRUE(data_ready.Open(CXQueue::DataReadyName(p.name.c_str())));
   EXPECT_EQ(p.creator.WaitForData(0), kQueueTimeout) << "created clear";
   ASSERT_EQ(p.opener.Write("a", 1), kQueueOk);
   ASSERT_EQ(p.opener.Write("b", 1), kQueueOk);
-  EXPECT_EQ(p.creator.WaitForData(0), kQueueOk);
+  EXPECT_EQ(p.creator.WaitForData(0), kQueueOk) << "messages wait";
+  uint32_t rc;
+  ReadAll(p.creator, &rc);
+  ReadAll(p.creator, &rc);
+  EXPECT_EQ(p.creator.WaitForData(0), kQueueOk) << "the two writes left the event set";
   EXPECT_EQ(p.creator.WaitForData(0), kQueueTimeout) << "auto-reset";
+
+  // A message that waits is seen although the event was taken by someone else.
+  ASSERT_EQ(p.opener.Write("c", 1), kQueueOk);
+  ASSERT_EQ(data_ready.Wait(0), platform::WaitResult::kSignaled);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(p.creator.WaitForData(5000), kQueueOk);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(ReadAll(p.creator, &rc), "c");
+
   std::thread writer([&] {
     platform::SleepMs(30);
-    p.opener.Write("c", 1);
+    p.opener.Write("d", 1);
   });
   EXPECT_EQ(p.creator.WaitForData(5000), kQueueOk) << "woken by the write";
   writer.join();
+  EXPECT_EQ(ReadAll(p.creator, &rc), "d");
+
+  // The watch before the kernel wait is part of the time-out, not added to it (the tick it
+  // counts by is a millisecond one).
+  data_ready.Wait(0);
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(p.creator.WaitForData(30), kQueueTimeout);
+  auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(spent, std::chrono::milliseconds(29));
+  EXPECT_LT(spent, std::chrono::milliseconds(530));
   CXQueue closed;
   EXPECT_EQ(closed.WaitForData(0), kQueueNotAttached);
 }

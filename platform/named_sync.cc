@@ -130,16 +130,8 @@ void SyncHandle::Detach() {
   if (segment_ == nullptr)
     return;
   munmap(segment_, sizeof(SyncSegment));
-  if (creator_) {
-    int fd = shm_open(object_name_.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd >= 0) {
-      struct stat st {};
-      bool ours = fstat(fd, &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;
-      close(fd);
-      if (ours)
-        shm_unlink(object_name_.c_str());
-    }
-  }
+  if (creator_)
+    UnlinkSharedObjectIfSame(object_name_, dev_, ino_);
   segment_ = nullptr;
   creator_ = false;
   object_name_.clear();

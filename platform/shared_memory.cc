@@ -44,6 +44,16 @@ std::string SharedObjectName(std::string_view prefix, std::string_view name) {
   return out;
 }
 
+void UnlinkSharedObjectIfSame(const std::string& object, unsigned long long dev,
+                              unsigned long long ino) {
+  int fd = shm_open(object.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) return;
+  struct stat st {};
+  bool same = fstat(fd, &st) == 0 && st.st_dev == dev && st.st_ino == ino;
+  close(fd);
+  if (same) shm_unlink(object.c_str());
+}
+
 SharedMemory::~SharedMemory() { Close(); }
 
 bool SharedMemory::Create(std::string_view name, size_t size) {
@@ -96,16 +106,7 @@ bool SharedMemory::Open(std::string_view name, size_t min_size) {
 void SharedMemory::Close() {
   if (!is_open()) return;
   munmap(data_, size_);
-  if (creator_) {
-    // Remove the name only while it still names our object.
-    int fd = shm_open(object_name_.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd >= 0) {
-      struct stat st {};
-      bool ours = fstat(fd, &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_;
-      close(fd);
-      if (ours) shm_unlink(object_name_.c_str());
-    }
-  }
+  if (creator_) UnlinkSharedObjectIfSame(object_name_, dev_, ino_);
   data_ = nullptr;
   size_ = 0;
   creator_ = false;

@@ -21,6 +21,12 @@ inline constexpr size_t kMaxSharedNameChars = 200;
 // that share a beginning still map to different objects.
 std::string SharedObjectName(std::string_view prefix, std::string_view name);
 
+// Removes the shared-memory object name `object` (as SharedObjectName gives it) only while it
+// still names the object identified by `dev` and `ino`: a creator that has since replaced it
+// keeps its name.
+void UnlinkSharedObjectIfSame(const std::string& object, unsigned long long dev,
+                              unsigned long long ino);
+
 class SharedMemory {
  public:
   SharedMemory() = default;

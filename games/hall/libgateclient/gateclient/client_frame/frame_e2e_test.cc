@@ -10,6 +10,7 @@
 
 #include "gateclient/client_frame/catalogue_glue.h"
 #include "gateclient/client_frame/client_frame.h"
+#include "gateclient/client_frame/e2e_support.h"
 #include "gateclient/client_frame/login_digest.h"
 #include "gateclient/client_frame/net_result.h"
 #include "platform/file_util.h"
@@ -20,24 +21,8 @@ namespace qvc {
 namespace {
 
 using namespace std::chrono_literals;
+using e2e::WaitUntil;
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
-
-// The window: every record is finished at once.
-class Window : public NetResultPoster {
- public:
-  bool PostToMainWindow(uint32_t, NetResultRecord* record) override {
-    FinishNetResult(record);
-    return true;
-  }
-};
 
 TEST(ClientFrameEndToEndTest, ConnectHelloLoginAuthInfoAndTheCatalogueReachesThePlanList) {
   char pattern[] = "/tmp/tarvix_frame_e2e_XXXXXX";
@@ -47,7 +32,7 @@ TEST(ClientFrameEndToEndTest, ConnectHelloLoginAuthInfoAndTheCatalogueReachesThe
     ~RemoveFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
   } remove_folder{folder};
 
-  Window window;
+  e2e::FinishingWindow window;
   SetMainWindowPoster(&window);
   testgate::LocalGate gate;
   testgate::HallServices services(gate);

@@ -17,6 +17,7 @@
 #include "client/client.pb.h"
 #include "client/matchclient.pb.h"
 #include "gate/gate.pb.h"
+#include "gateclient/client_frame/e2e_support.h"
 #include "gateclient/client_frame/frame_plans.h"
 #include "gateclient/client_frame/net_result.h"
 #include "gateclient/config/qconfig.h"
@@ -34,6 +35,7 @@ using fake_game::RecordField;
 using fake_game::Unhex;
 
 using namespace std::chrono_literals;
+using e2e::WaitUntil;
 using testing_fakes::LogCapture;
 
 // A match key whose high half is set, so a key cut to 32 bits anywhere on the way shows.
@@ -42,24 +44,6 @@ constexpr uint32_t kPlanId = 0x21;
 constexpr uint32_t kMatchAppId = 41;
 constexpr const char kExitLog[] = "程序现在应当退出了:";
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end)
-      return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
-
-// The window: every record is finished at once.
-class Window : public NetResultPoster {
- public:
-  bool PostToMainWindow(uint32_t, NetResultRecord* record) override {
-    FinishNetResult(record);
-    return true;
-  }
-};
 
 // One frame the game recorded, with the command a type-0 frame carries.
 struct GameReceived {
@@ -206,7 +190,7 @@ class Hall {
   std::string folder_;
   std::string record_;
   bool started_ = false;
-  Window window_;
+  e2e::FinishingWindow window_;
   testgate::LocalGate gate_;
   testgate::HallServices services_{gate_};
   platform::ManualClock frame_clock_;

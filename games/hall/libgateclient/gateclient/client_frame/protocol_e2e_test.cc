@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "gateclient/client_frame/catalogue_glue.h"
+#include "gateclient/client_frame/e2e_support.h"
 #include "gateclient/client_frame/gate_dispatch.h"
 #include "gateclient/client_frame/login_digest.h"
 #include "gateclient/client_frame/net_result.h"
@@ -21,16 +22,8 @@ namespace qvc {
 namespace {
 
 using namespace std::chrono_literals;
+using e2e::WaitUntil;
 namespace hc = qv::hallclient;
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 std::string Transform(const Blowfish* cipher, const std::string& in, bool encrypt) {
   if (cipher == nullptr) return in;

@@ -53,6 +53,22 @@ void EvictLines(const unsigned char* p, size_t n) {
 #endif
 }
 
+// Yields the CPU until `ready()` holds, at most `yields` times and while the millisecond tick
+// has moved less than `ms`. Whether it held; *spent gets the ticks gone by.
+template <typename Ready>
+bool YieldUntil(const Ready& ready, uint32_t yields, uint32_t ms, uint32_t* spent) {
+  platform::Clock& clock = platform::SystemClock();
+  const uint32_t start = clock.TickCount();
+  *spent = 0;
+  for (uint32_t i = 0; i < yields && *spent < ms; ++i) {
+    platform::YieldThread();
+    if (ready())
+      return true;
+    *spent = platform::TicksSince(clock.TickCount(), start);
+  }
+  return false;
+}
+
 std::string Prefixed(const char* prefix, const std::string& rest) {
   std::string out = prefix;
   out += rest;
@@ -270,9 +286,10 @@ uint32_t CXQueue::Write(const void* data, uint32_t length) {
     return kQueueTimeout;
   }
   const uint32_t needed = std::max<uint32_t>(1, (length + block_data_ - 1) / block_data_);
-  for (uint32_t yields = 0; Field(ql::kFreeCount) < needed && yields < kFreeBlockYields; ++yields) {
-    platform::YieldThread();
-  }
+  auto room = [&] { return Field(ql::kFreeCount) >= needed; };
+  uint32_t spent;
+  if (!room())
+    YieldUntil(room, kFreeBlockYields, kYieldMs, &spent);
   for (uint32_t polls = 0; Field(ql::kFreeCount) < needed; ++polls) {
     if (polls == kFreeBlockPolls) {
       writer_token_.Set();
@@ -519,21 +536,13 @@ uint32_t CXQueue::WaitForData(uint32_t timeout_ms) {
   // used list is watched for a moment before the kernel wait. A reader asleep costs the writer
   // a wake-up per message, and the woken reader tends to land on the writer's CPU and take it
   // over. Yielding, not spinning, lets a writer that shares this CPU go on meanwhile.
-  platform::Clock& clock = platform::SystemClock();
-  const uint32_t start = clock.TickCount();
   uint32_t left = timeout_ms;
+  uint32_t spent;
   if (timeout_ms > 0) {
-    for (uint32_t i = 0; i < kDataWaitYields; ++i) {
-      platform::YieldThread();
-      if (HasWaiting())
-        return kQueueOk;
-      const uint32_t spent = platform::TicksSince(clock.TickCount(), start);
-      if (spent >= kDataWaitYieldMs) {
-        if (timeout_ms != platform::kWaitForever)
-          left = spent >= timeout_ms ? 0 : timeout_ms - spent;
-        break;
-      }
-    }
+    if (YieldUntil([this] { return HasWaiting(); }, kDataWaitYields, kYieldMs, &spent))
+      return kQueueOk;
+    if (timeout_ms != platform::kWaitForever)
+      left = spent >= timeout_ms ? 0 : timeout_ms - spent;
   }
   return data_ready_.Wait(left) == platform::WaitResult::kSignaled ? kQueueOk : kQueueTimeout;
 }

@@ -40,14 +40,15 @@ class CXQueue {
   static constexpr uint32_t kFreeBlockPolls = 100;
   static constexpr uint32_t kFreeBlockSleepMs = 1;
   // Before the first sleep: a reader draining the queue frees blocks within microseconds, so a
-  // few yields usually find room without giving up a whole millisecond.
+  // few yields usually find room without giving up a whole millisecond. Every run of yields is
+  // also cut short once the millisecond tick has moved kYieldMs, since on a loaded machine one
+  // yield can last a whole time slice.
   static constexpr uint32_t kFreeBlockYields = 2000;
+  static constexpr uint32_t kYieldMs = 2;
   // How long Write and DropOldest wait for the mutex.
   static constexpr uint32_t kWriteLockWaitMs = 100;
-  // WaitForData's watch before it sleeps on the data-ready event: this many yields, cut short
-  // once the millisecond tick has moved this far (a loaded machine can make a yield long).
+  // WaitForData's watch before it sleeps on the data-ready event.
   static constexpr uint32_t kDataWaitYields = 50;
-  static constexpr uint32_t kDataWaitYieldMs = 2;
 
   CXQueue();
   virtual ~CXQueue();
@@ -83,7 +84,7 @@ class CXQueue {
   // left as it is), else 0 when the event that each successful Write sets was set (which clears
   // it; a message may wait), 7 on time-out, 1 when not attached. A reader that found the queue
   // empty may wait here instead of polling. Before the kernel wait it yields the CPU up to
-  // kDataWaitYields times, for at most kDataWaitYieldMs of the time-out, watching for a message.
+  // kDataWaitYields times (within kYieldMs of the time-out), watching for a message.
   uint32_t WaitForData(uint32_t timeout_ms);
 
   // Removes the oldest message without reading it; when its chain is corrupt, every waiting

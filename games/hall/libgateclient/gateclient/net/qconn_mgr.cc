@@ -235,28 +235,23 @@ void QConnMgr::RunRequests() {
   }
 }
 
+std::unique_ptr<QConnChannel> QConnMgr::TakeChannel(uint64_t id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = channels_.find(id);
+  if (it == channels_.end()) return nullptr;
+  std::unique_ptr<QConnChannel> channel = std::move(it->second);
+  channels_.erase(it);
+  return channel;
+}
+
 void QConnMgr::CloseChannel(uint64_t id) {
-  std::unique_ptr<QConnChannel> channel;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = channels_.find(id);
-    if (it == channels_.end()) return;
-    channel = std::move(it->second);
-    channels_.erase(it);
-  }
   // Out of the map first, so no Send can reach it; reported outside the lock.
-  channel->ReportCloseIfConnected();
+  std::unique_ptr<QConnChannel> channel = TakeChannel(id);
+  if (channel) channel->ReportCloseIfConnected();
 }
 
 void QConnMgr::DestroyChannel(uint64_t id) {
-  std::unique_ptr<QConnChannel> channel;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = channels_.find(id);
-    if (it == channels_.end()) return;
-    channel = std::move(it->second);
-    channels_.erase(it);
-  }
+  TakeChannel(id);
 }
 
 void QConnMgr::DestroyAllChannels() {

@@ -65,6 +65,8 @@ class QConnMgr : public ICMGR_ConnManager {
 
   // The next free id. REQUIRES: `mutex_` held.
   uint64_t NextIdLocked();
+  // Removes the channel from the map and hands it over; null when there is none.
+  std::unique_ptr<QConnChannel> TakeChannel(uint64_t id);
   // Removes the channel from the map and frees it, without a report. Loop thread.
   void DestroyChannel(uint64_t id);
   // Queues work for the loop thread and wakes it. Any thread, any lock but `mutex_` held.

@@ -201,7 +201,9 @@ TEST_F(QConnMgrTest, ABurstLongerThanAReadPassIsDeliveredWholeAndThenTheEnd) {
     const auto events = sink.WaitForType(Event::kClose);
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events.back().type, Event::kClose);
-    if (!c.reset) EXPECT_EQ(events.size(), frames.size() + 2);
+    if (!c.reset) {
+      EXPECT_EQ(events.size(), frames.size() + 2);
+    }
     for (size_t i = 1; i + 1 < events.size(); ++i) {
       ASSERT_EQ(events[i].type, Event::kData);
       ASSERT_TRUE(events[i].frame == frames[i - 1]) << "frame " << i - 1;

@@ -166,6 +166,7 @@ class WindowScope {
 };
 
 constexpr uint64_t kFirstConnection = 7;
+constexpr uint32_t kSignUpPlan = 9;
 
 void Connect(qvc::ClientFrame& frame, uint64_t connid) {
   qv::CMDNetwork_OnConnectToRet result;
@@ -240,6 +241,15 @@ std::string CheckAfter(const Record& r, qvc::ClientFrame& frame, const Window& w
       if (frame.link()->cipher == nullptr || !frame.link()->hello_done)
         return "a keyed hello reply left the link unkeyed";
     }
+    if ((hello.rsp_flag() & qv::gate::HelloRsp::AdviceNewGate) != 0 &&
+        session.gate_addresses() !=
+            std::vector<std::string>(hello.gate_address().begin(), hello.gate_address().end())) {
+      return "a hello reply's gate list is not the session's";
+    }
+    if ((hello.rsp_flag() & qv::gate::HelloRsp::LoginToken) != 0 &&
+        session.login_token() != hello.login_token()) {
+      return "a hello reply's login token is not the session's";
+    }
     return "";
   }
   if (r.kind == cmd::kKindClient && r.subid == qv::CmdLoginRsp::kSubId) {
@@ -277,6 +287,11 @@ std::string CheckFrameHandling(const std::vector<Record>& records) {
   frame.proc().RegisterHandlers();
   frame.dispatch().SetCatalogue(&catalogue);
   frame.dispatch().AddFactory(cmd::kKindCaptcha, &qv::CreateCaptchaCommand);
+  // A user who asked to log in and to sign up for plan 9: hello replies make logins, and the
+  // details of plan 9 make a join.
+  frame.session().SetCredentials("player", "secret");
+  frame.requests().StartLogin();
+  frame.requests().SignUp(kSignUpPlan);
   uint64_t connid = kFirstConnection;
   Connect(frame, connid);
   for (const Record& r : records) {

@@ -96,7 +96,7 @@ class Exercise {
           Look(&total, &sequence);
           break;
         case 1:
-          ReadAny(value % kScriptBufferMax + 1);
+          ReadAny(value % (kScriptBufferMax + 1));
           break;
         case 2: {
           uint32_t rc = Timed("DropOldest", [&] { return q_.DropOldest(); });
@@ -170,7 +170,9 @@ class Exercise {
   // Reads the oldest message into a buffer of exactly `capacity` bytes.
   uint32_t ReadInto(uint32_t capacity, uint32_t* length, uint32_t* sequence,
                     std::vector<unsigned char>* out) {
-    out->assign(capacity, 0);  // heap, exactly this long: a byte past it is an ASan report
+    // Heap, exactly this long: a byte past it is an ASan report. A zero capacity still gets a
+    // buffer, since a null one would only look.
+    out->assign(std::max<uint32_t>(capacity, 1), 0);
     *length = capacity;
     return Timed("Read", [&] { return q_.Read(out->data(), length, sequence, nullptr, 0); });
   }
@@ -180,8 +182,9 @@ class Exercise {
     std::vector<unsigned char> buffer;
     uint32_t length = 0, sequence = 0;
     uint32_t rc = ReadInto(capacity, &length, &sequence, &buffer);
-    bool kept = rc == kQueueOk          ? length >= 1 && length <= capacity
-                : rc == kQueueBufferTooSmall ? length >= 1
+    bool kept = rc == kQueueOk                ? length >= 1 && length <= capacity
+                : rc == kQueueBufferTooSmall  ? length >= 1 && capacity > 0
+                : rc == kQueueBadArgument     ? length == 0 && capacity == 0
                 : rc == kQueueEmpty || rc == kQueueCorrupt ? length == 0
                                                            : false;
     if (!kept)

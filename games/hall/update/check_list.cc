@@ -25,12 +25,10 @@ int32_t ReadInt32(const std::string& text) {
   return error == std::errc() ? value : 0;
 }
 
-}  // namespace
-
-bool LoadCheckList(const std::string& path, CheckList& list) {
+bool ReadCheckList(std::string_view source, xmldoc::XmlSource kind, CheckList& list) {
   list.clear();
   xmldoc::CXmlDocument document;
-  if (!document.Load(path))
+  if (!document.Load(source, kind))
     return false;
   // A list cut short (an unclosed element) would name fewer files than the product has, and the
   // applier removes files a list no longer names.
@@ -55,6 +53,16 @@ bool LoadCheckList(const std::string& path, CheckList& list) {
     list[entry.path] = std::move(entry);
   }
   return true;
+}
+
+}  // namespace
+
+bool LoadCheckList(const std::string& path, CheckList& list) {
+  return ReadCheckList(path, xmldoc::XmlSource::kFilePath, list);
+}
+
+bool ParseCheckList(std::string_view text, CheckList& list) {
+  return ReadCheckList(text, xmldoc::XmlSource::kText, list);
 }
 
 }  // namespace hall

@@ -33,6 +33,8 @@ inline constexpr size_t kMaxListPathBytes = 259;
 // other than "file" and entries with an empty path are skipped; a missing "size" or "ftime"
 // reads as 0. The file is only read, never written back.
 bool LoadCheckList(const std::string& path, CheckList& list);
+// The same for a list already in memory: `text` is the file's contents.
+bool ParseCheckList(std::string_view text, CheckList& list);
 
 // The one conversion of a list path to a path on disk: '\' (and '/') become '/', and the result
 // is relative to the product's folder. False, with `relative` untouched, for a path that could

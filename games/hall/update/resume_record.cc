@@ -51,6 +51,10 @@ std::optional<ResumeRecord> ParseResumeRecord(std::string_view text) {
   return record;
 }
 
+bool ResumeRecordFitsRun(const ResumeRecord& record, int64_t total) {
+  return record.completed >= 0 && record.completed <= total;
+}
+
 std::optional<ResumeRecord> ReadResumeRecord(platform::FileSystem& fs, const std::string& folder) {
   std::string text;
   if (!fs.ReadFile(platform::JoinPath(folder, kResumeRecordName), &text))

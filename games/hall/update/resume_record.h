@@ -29,6 +29,11 @@ std::string FormatResumeRecord(const ResumeRecord& record);
 // Nothing when the text is not a whole record (a missing field, a non-number, no path).
 std::optional<ResumeRecord> ParseResumeRecord(std::string_view text);
 
+// True when `record` can continue a run of `total` bytes: its completed count lies within
+// 0..total. A record damaged or written by hand may hold any numbers, and counting on from one
+// outside the run would overflow the progress and report more than the run holds.
+bool ResumeRecordFitsRun(const ResumeRecord& record, int64_t total);
+
 // `folder`/updatecl.txt.
 std::optional<ResumeRecord> ReadResumeRecord(platform::FileSystem& fs, const std::string& folder);
 bool WriteResumeRecord(platform::FileSystem& fs, const std::string& folder,

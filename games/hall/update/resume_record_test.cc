@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <limits>
+
 #include "platform/file_tree.h"
 #include "platform/file_util.h"
 
@@ -45,6 +47,20 @@ TEST(ResumeRecordTest, RefusesIncompleteRecords) {
   };
   for (const char* text : texts)
     EXPECT_FALSE(ParseResumeRecord(text).has_value()) << text;
+}
+
+TEST(ResumeRecordTest, FitsOnlyARunThatHoldsItsCompletedBytes) {
+  const struct {
+    int64_t completed, total;
+    bool fits;
+  } cases[] = {
+      {0, 0, true},    {5, 17, true},   {17, 17, true},
+      {18, 17, false}, {-1, 17, false}, {std::numeric_limits<int64_t>::max(), 17, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ResumeRecordFitsRun({c.total, 0, c.completed, "p"}, c.total), c.fits)
+        << c.completed << " of " << c.total;
+  }
 }
 
 TEST(ResumeRecordTest, StoredInItsFolder) {

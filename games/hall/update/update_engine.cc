@@ -237,7 +237,7 @@ CURLcode UpdateRun::FetchFile(const Download& download, const std::string& base,
 
   const std::string file_name = FileNameOf(entry.path);
   TransferRequest request;
-  request.url = PathToUrl(base + entry.path);
+  request.url = ListFileUrl(base, entry.path);
   request.max_bytes = entry.size;
   request.write = [&file](std::string_view data) { return file->Append(data); };
   request.progress = [&](int64_t received) {
@@ -266,8 +266,9 @@ int UpdateRun::DownloadFiles(const std::vector<Download>& downloads, int64_t tot
   const int64_t list_time = server_time_ >= 0 ? FileTimeFromUnixSeconds(server_time_) : 0;
   std::optional<ResumeRecord> record = ReadResumeRecord(fs_, options_.work_folder);
   // Without a server time a record cannot be matched to its list, so it is never trusted.
-  const bool resuming =
-      record && server_time_ >= 0 && CompareFileTimes(record->list_time, list_time) == 0;
+  const bool resuming = record && server_time_ >= 0 &&
+                        CompareFileTimes(record->list_time, list_time) == 0 &&
+                        ResumeRecordFitsRun(*record, total);
   RemoveStaleFiles(downloads, resuming);
 
   int64_t completed = resuming ? record->completed : 0;

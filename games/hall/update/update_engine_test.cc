@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -406,6 +407,44 @@ TEST_F(UpdateEngineTest, SkippingEndsAtTheRecordedFileAndChecksSizes) {
     for (const ProductFile& f : files)
       EXPECT_EQ(Cached(f.path), f.contents) << f.path;
   }
+}
+
+TEST_F(UpdateEngineTest, ResumeRecordOutsideItsRunIsIgnored) {
+  // A damaged record naming the list's time and a cached file, but counts no run can have.
+  const std::vector<ProductFile> files = {
+      {"a b.txt", "first", 1}, {"b.bin", "second", 2}, {"c.bin", "third!", 3}};
+  Publish(files);
+  const int64_t time = FileTimeFromUnixSeconds(kListTime);
+  for (const int64_t completed :
+       {std::numeric_limits<int64_t>::max() - 3, int64_t{-5}, int64_t{18}}) {
+    SCOPED_TRACE(completed);
+    const size_t before = HttpFileRequests().size();
+    platform::RemoveTree(cache());
+    ASSERT_TRUE(PutFile(cache(), "a b.txt.cache", "first"));
+    ASSERT_TRUE(WriteResumeRecord(platform::RealFileSystem(), work_.path(),
+                                  {17, time, completed, "a b.txt"}));
+    ASSERT_EQ(Run(), kUpdateReady);
+    const auto all = HttpFileRequests();
+    EXPECT_EQ(std::vector<std::string>(all.begin() + before, all.end()),
+              (std::vector<std::string>{"/p/a b.txt", "/p/b.bin", "/p/c.bin"}));
+    for (const Progress& p : progress_)
+      EXPECT_LE(p.done, p.total);
+    for (const ProductFile& f : files)
+      EXPECT_EQ(Cached(f.path), f.contents) << f.path;
+  }
+}
+
+TEST_F(UpdateEngineTest, FileNamesWithQueryOrFragmentMarksAreFetchedByName) {
+  // Served beside files named as the text before the mark, which must not be fetched instead.
+  const std::vector<ProductFile> files = {{"a#b.txt", "hash!", 1}, {"c?d.txt", "query", 2}};
+  Publish(files);
+  PutOn(http_root_, "a", "wrong");
+  PutOn(http_root_, "c", "wrong");
+  ASSERT_EQ(Run(), kUpdateReady);
+  for (const ProductFile& f : files)
+    EXPECT_EQ(Cached(f.path), f.contents) << f.path;
+  EXPECT_THAT(FtpFileRetrievals(), IsEmpty());
+  EXPECT_THAT(LogLines(), IsEmpty());
 }
 
 TEST_F(UpdateEngineTest, StaleCacheFilesOfAnOlderListAreRemoved) {

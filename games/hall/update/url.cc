@@ -51,4 +51,18 @@ std::string PathToUrl(std::string_view ansi) {
   return EscapeUrl(utf8);
 }
 
+std::string ListFileUrl(std::string_view base, std::string_view list_path) {
+  // '?' and '#' in a file name would end the URL's path and fetch another file.
+  std::string url = PathToUrl(base);
+  for (char c : PathToUrl(list_path)) {
+    if (c == '?')
+      url += "%3f";
+    else if (c == '#')
+      url += "%23";
+    else
+      url += c;
+  }
+  return url;
+}
+
 }  // namespace hall

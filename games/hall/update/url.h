@@ -16,4 +16,9 @@ std::string EscapeUrl(std::string_view src);
 // '\' made '/', then escaped as above.
 std::string PathToUrl(std::string_view ansi);
 
+// The URL of the list file `list_path` (ANSI, as the check-list names it) below `base`: both as
+// PathToUrl makes them, with the path's '?' and '#' also escaped, so that a file name can never
+// turn into a query or a fragment.
+std::string ListFileUrl(std::string_view base, std::string_view list_path);
+
 }  // namespace hall

@@ -45,5 +45,20 @@ TEST(UrlTest, PathToUrlConvertsTheAnsiCodePageToUtf8) {
   SetAnsiCodePage("");
 }
 
+TEST(UrlTest, ListFileUrlKeepsQueryAndFragmentMarksInTheFileName) {
+  // A list may name "a#b" or "x?y": as bare marks they would ask the server for "a" or "x".
+  const struct {
+    const char* path;
+    const char* url;
+  } cases[] = {
+      {"sub\\game.bin", "http://h/Tarvix/sub/game.bin"},
+      {"a#b.txt", "http://h/Tarvix/a%23b.txt"},
+      {"x?y=1", "http://h/Tarvix/x%3fy%3d1"},
+      {"d\\#?\\e f", "http://h/Tarvix/d/%23%3f/e%20f"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ListFileUrl("http://h/Tarvix/", c.path), c.url) << c.path;
+}
+
 }  // namespace
 }  // namespace hall

@@ -17,6 +17,7 @@
 #include "gateclient/net/frame_limits.h"
 #include "gateclient/net/packet_frame.h"
 #include "gateclient/net/qconn_channel.h"
+#include "interface/command_ids.h"
 #include "platform/net.h"
 
 namespace gatecheck {
@@ -24,23 +25,75 @@ namespace {
 
 using gateframe::CutResult;
 
-// The channel's reports go nowhere: the channel below keeps what it is handed itself.
-class NullSink : public ICMGR_ChannelSink {
+// What the network agent hands its direct handler: one data message per frame.
+class MessageRecorder : public ICmdProcess {
  public:
-  void OnConnectionClose(uint64_t, uint32_t) override {}
-  void OnDataMessage(uint64_t, const void*, uint32_t, uint32_t) override {}
-  void OnConnectToRet(uint64_t, bool, uint32_t) override {}
+  struct Seen {
+    uint16_t tag, kind, subid;
+    std::string text, payload;
+    RoutingHeader routing;
+  };
+
+  bool OnAttach(uint32_t, IJobProcessPool*) override { return true; }
+  void Reset() override {}
+  void OnCommand(qv::CMD_base* command, uint32_t) override {
+    if (command->kind != qv::cmd::kKindNetwork ||
+        command->subid != qv::CMDNetwork_DataMessage::kSubId) {
+      ++others;
+      return;
+    }
+    const auto* m = static_cast<qv::CMDNetwork_DataMessage*>(command);
+    messages.push_back({m->tag, m->gate_kind, m->gate_subid, m->text, m->payload, m->routing});
+  }
+  void OnTimer(uint64_t, uint32_t) override {}
+
+  std::vector<Seen> messages;
+  int others = 0;
 };
 
+// The agent posts only connection events to its pool, and the channel below never connects.
+class NoPool : public IJobProcessPool {
+ public:
+  void RegisterProcess(ICmdProcess*, uint16_t) override {}
+  void PostCommand(qv::CMD_base* command) override {
+    ++posted;
+    qv::ReleaseCommand(command);
+  }
+  void WaitAndDestroy() override {}
+  bool Start(uint32_t) override { return true; }
+  void Stop() override {}
+  int posted = 0;
+};
+
+// The real network agent, started once for every check, with the recorder as its direct
+// handler: the frames a channel cuts reach it as they do in the hall.
+struct AgentUnderTest {
+  AgentUnderTest() { ok = agent.Init(&pool, 0, 0, 0, 0, &recorder); }
+  NoPool pool;
+  MessageRecorder recorder;
+  ClientNetAgent agent;
+  bool ok = false;
+};
+
+AgentUnderTest& Agent() {
+  static AgentUnderTest agent;  // its thread is joined when the program ends
+  return agent;
+}
+
+constexpr uint64_t kChannelId = 1;
+constexpr uint32_t kChannelContext = 0x5eed;
+
 // A channel that never reports itself connected, so giving up calls OnConnectFailed, which here
-// only notes it instead of asking a manager to destroy the channel.
+// only notes it instead of asking a manager to destroy the channel. Every frame also goes on to
+// the sink, as the channel's own OnFrame hands it.
 class RecordingChannel : public QConnChannel {
  public:
   RecordingChannel(event_base* base, bufferevent* bev, ICMGR_ChannelSink* sink)
-      : QConnChannel(nullptr, base, bev, 1, sink, 0, "stream-check") {}
+      : QConnChannel(nullptr, base, bev, kChannelId, sink, kChannelContext, "stream-check") {}
   void OnFrame(const void* frame, uint32_t length) override {
     frames.emplace_back(static_cast<const char*>(frame), length);
     delivered += length;
+    QConnChannel::OnFrame(frame, length);
   }
   void OnConnectFailed() override { failed = true; }
 
@@ -135,8 +188,7 @@ std::string FeedChannel(uint8_t seed, const std::string& stream, std::vector<std
       base, fds[0], BEV_OPT_CLOSE_ON_FREE | BEV_OPT_DEFER_CALLBACKS | BEV_OPT_UNLOCK_CALLBACKS);
   std::string failure;
   {
-    NullSink sink;
-    auto* channel = new RecordingChannel(base, bev, &sink);
+    auto* channel = new RecordingChannel(base, bev, &Agent().agent);
     channel->Enable();
     ChunkSizes sizes(seed);
     uint64_t written = 0;
@@ -262,6 +314,22 @@ std::string CheckFrame(const std::string& frame) {
   return CheckRoutingHeader(decoded.payload);
 }
 
+// The agent's data message for `frame`: its decoded fields, or kind 0 and nothing for a frame
+// that does not decode; always marked as from the channel's connection.
+std::string CheckAgentMessage(const std::string& frame, const MessageRecorder::Seen& seen) {
+  const RoutingHeader& r = seen.routing;
+  if (r.connid != kChannelId || r.from_connection != 1 || r.conn_context != kChannelContext)
+    return "the agent's data message does not name its connection";
+  qv::CMDNetwork_DataMessage expected;
+  DecodeFrame(frame.data(), frame.size(), &expected);  // left as made when it does not decode
+  if (seen.tag != expected.tag || seen.kind != expected.gate_kind ||
+      seen.subid != expected.gate_subid || seen.text != expected.text ||
+      seen.payload != expected.payload) {
+    return "the agent's data message is not its frame";
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string CheckGateStream(std::string_view input) {
@@ -274,6 +342,10 @@ std::string CheckGateStream(std::string_view input) {
   if (!failure.empty())
     return failure;
 
+  AgentUnderTest& agent = Agent();
+  if (!agent.ok)
+    return "the network agent did not start";
+  agent.recorder.messages.clear();
   std::vector<std::string> frames;
   bool failed = false;
   failure = FeedChannel(seed, stream, &frames, &failed);
@@ -289,8 +361,14 @@ std::string CheckGateStream(std::string_view input) {
     if (frames[i] != ref.frames[i])
       return "frame " + std::to_string(i) + " differs";
   }
-  for (const std::string& frame : ref.frames) {
-    failure = CheckFrame(frame);
+  if (agent.recorder.messages.size() != frames.size() || agent.recorder.others != 0 ||
+      agent.pool.posted != 0) {
+    return "the agent did not make one data message of each frame";
+  }
+  for (size_t i = 0; i < frames.size(); ++i) {
+    failure = CheckFrame(frames[i]);
+    if (failure.empty())
+      failure = CheckAgentMessage(frames[i], agent.recorder.messages[i]);
     if (!failure.empty())
       return failure;
   }

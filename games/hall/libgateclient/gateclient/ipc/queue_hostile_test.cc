@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <thread>
@@ -44,10 +44,10 @@ void Scribble(unsigned char* area, unsigned seed, const std::atomic<bool>& stop)
   std::mt19937 rng(seed);
   while (!stop.load()) {
     // A header word (geometry words too: the creator keeps its own) or a block header word.
-    size_t offset = rng() % 2 == 0 ? (rng() % 18) * 4
-                                   : ql::kDefaultHeaderSize +
-                                         (rng() % kTargetBlocks) * ql::kDefaultHeaderSize +
-                                         (rng() % 6) * 4;
+    size_t offset = rng() % 2 == 0
+                        ? (rng() % 18) * 4
+                        : ql::kDefaultHeaderSize +
+                              (rng() % kTargetBlocks) * ql::kDefaultHeaderSize + (rng() % 6) * 4;
     std::atomic_ref<uint32_t>(*reinterpret_cast<uint32_t*>(area + offset))
         .store(Pick(rng), std::memory_order_relaxed);
   }

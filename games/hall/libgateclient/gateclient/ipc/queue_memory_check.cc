@@ -67,8 +67,8 @@ void Damage(unsigned char* area, std::string_view input) {
   rest.remove_prefix(head);
   for (uint32_t block = 0; !rest.empty() && block < ql::kDefaultBlockCount; ++block) {
     const size_t n = std::min(rest.size(), kBlockHeaderBytes);
-    std::memcpy(area + ql::kDefaultHeaderSize + size_t{block} * ql::kDefaultHeaderSize,
-                rest.data(), n);
+    std::memcpy(area + ql::kDefaultHeaderSize + size_t{block} * ql::kDefaultHeaderSize, rest.data(),
+                n);
     rest.remove_prefix(n);
   }
 }
@@ -182,9 +182,9 @@ class Exercise {
     std::vector<unsigned char> buffer;
     uint32_t length = 0, sequence = 0;
     uint32_t rc = ReadInto(capacity, &length, &sequence, &buffer);
-    bool kept = rc == kQueueOk                ? length >= 1 && length <= capacity
-                : rc == kQueueBufferTooSmall  ? length >= 1 && capacity > 0
-                : rc == kQueueBadArgument     ? length == 0 && capacity == 0
+    bool kept = rc == kQueueOk                             ? length >= 1 && length <= capacity
+                : rc == kQueueBufferTooSmall               ? length >= 1 && capacity > 0
+                : rc == kQueueBadArgument                  ? length == 0 && capacity == 0
                 : rc == kQueueEmpty || rc == kQueueCorrupt ? length == 0
                                                            : false;
     if (!kept)
@@ -203,8 +203,7 @@ class Exercise {
         return;
       }
       // Small, exact (as the channel reads) and large buffers in turn.
-      const uint32_t capacity =
-          k % 3 == 0 ? kSmallBuffer : k % 3 == 1 ? total : q_.Capacity() + 8;
+      const uint32_t capacity = k % 3 == 0 ? kSmallBuffer : k % 3 == 1 ? total : q_.Capacity() + 8;
       std::vector<unsigned char> buffer;
       uint32_t length = 0, got_sequence = 0;
       uint32_t rc = ReadInto(capacity, &length, &got_sequence, &buffer);
@@ -274,10 +273,9 @@ class Exercise {
     std::vector<unsigned char> buffer;
     uint32_t length = 0;
     rc = ReadInto(size + 8, &length, &sequence, &buffer);
-    if (rc != kQueueOk || length != size ||
-        std::memcmp(buffer.data(), message.data(), size) != 0) {
-      Fail("the message written into the rebuilt queue did not come back (" +
-           std::to_string(rc) + ")");
+    if (rc != kQueueOk || length != size || std::memcmp(buffer.data(), message.data(), size) != 0) {
+      Fail("the message written into the rebuilt queue did not come back (" + std::to_string(rc) +
+           ")");
     }
   }
 
@@ -287,10 +285,10 @@ class Exercise {
       return;
     std::vector<unsigned char> message(size, 0x5A);
     uint32_t rc = Timed("Write", [&] { return q_.Write(message.data(), size); });
-    bool expected = TooLong(size)                    ? rc == kQueueBadArgument
-                    : Header(ql::kCreatorCount) == 0 ? rc == kQueueNoCreator
-                                                     : rc == kQueueOk || rc == kQueueCorrupt ||
-                                                           rc == kQueueNoBlocks;
+    bool expected = TooLong(size) ? rc == kQueueBadArgument
+                    : Header(ql::kCreatorCount) == 0
+                        ? rc == kQueueNoCreator
+                        : rc == kQueueOk || rc == kQueueCorrupt || rc == kQueueNoBlocks;
     if (!expected)
       Fail("a write of " + std::to_string(size) + " bytes gave " + std::to_string(rc));
   }
@@ -336,8 +334,7 @@ std::string CheckQueueMemory(std::string_view input) {
     CXQueue opener;
     uint32_t rc = opener.Open(area.name.c_str());
     if (rc == kQueueOk) {
-      const uint64_t reach =
-          uint64_t{opener.block_stride()} * (uint64_t{opener.block_count()} + 1);
+      const uint64_t reach = uint64_t{opener.block_stride()} * (uint64_t{opener.block_count()} + 1);
       if (reach > ql::kDefaultMappingSize ||
           uint64_t{opener.block_data()} + ql::kBlockDataOffset > opener.block_stride())
         return "Open accepted a geometry that leaves the mapping";

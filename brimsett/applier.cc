@@ -126,7 +126,10 @@ Applier::Placed Applier::PlaceFile(const std::string& entry) {
   std::string_view name = std::string_view(entry).substr(options_.source.size() + 1);
   name.remove_suffix(std::string_view(kCacheSuffix).size());
   std::string relative;
-  if (!ConfinedToDestination(name, &relative)) {
+  // A place inside S would be deleted with S, or replace a staged file (the new list among
+  // them) before that is moved.
+  if (!ConfinedToDestination(name, &relative) ||
+      PathIsWithin(InDestination(relative), options_.source)) {
     skipped_ = true;
     return Placed::kSkipped;
   }

@@ -10,9 +10,9 @@
 //
 // Every path built from a list name or a staging name stays inside D: names that could leave it
 // (absolute, "..", drive letters, a folder of the path that is a link) are never removed or
-// written; a downloaded file so refused counts as skipped. Names keep their case. The name part N
-// must be a plain name, and D must not lie inside S (S is deleted at the end): either is refused
-// as invalid arguments.
+// written; a downloaded file so refused, or one whose place lies inside S (deleted at the end),
+// counts as skipped. Names keep their case. The name part N must be a plain name, and D must not
+// lie inside S (S is deleted at the end): either is refused as invalid arguments.
 //
 // On Linux: error codes in messages are errno values; "in use" means EACCES, EPERM, EBUSY or
 // ETXTBSY; "deleted at the next restart" means recorded beside the program and removed at its next

@@ -344,6 +344,22 @@ TEST_F(ApplierTest, NoNameLeadsOutOfTheDestination) {
   EXPECT_FALSE(tree_.Exists("hall/updateTarvix.cl"));
 }
 
+TEST_F(ApplierTest, DownloadWhosePlaceLiesInTheStagingFolderIsSkipped) {
+  // The staging folder lies inside D, so a list may name a file in it: moved there, it would
+  // be deleted with the folder, or replace the new list before that is installed.
+  Lists({"a.bin"}, {"a.bin", "cache\\Tarvix\\kept.bin"});
+  tree_.Write("hall/cache/Tarvix/a.bin.cache", "A");
+  tree_.Write("hall/cache/Tarvix/cache/Tarvix/kept.bin.cache", "K");
+  tree_.Write("hall/cache/Tarvix/cache/Tarvix/updateTarvix.cl.cache.cache", "not a list");
+
+  EXPECT_EQ(Run(), kExitDone);
+
+  EXPECT_EQ(tree_.Read("hall/a.bin"), "A");
+  EXPECT_FALSE(tree_.Exists("hall/cache/Tarvix"));
+  // Not installed, so not reported complete: the next check fetches the list again.
+  EXPECT_FALSE(tree_.Exists("hall/updateTarvix.cl"));
+}
+
 TEST_F(ApplierTest, BadArgumentsChangeNothing) {
   struct Case {
     std::vector<std::string> args;  // after the program's name

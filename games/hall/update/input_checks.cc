@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -12,7 +13,10 @@
 #include "games/hall/update/check_list.h"
 #include "games/hall/update/list_diff.h"
 #include "games/hall/update/resume_record.h"
+#include "games/hall/update/update_log.h"
 #include "games/hall/update/url.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
 
 namespace hall {
 namespace {
@@ -123,6 +127,41 @@ std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags, bool* present) {
   curl_free(value);
   return out;
 }
+
+// Holds the one file the update log appends to.
+class MemoryLogFile : public platform::WritableFile {
+ public:
+  explicit MemoryLogFile(std::string* bytes) : bytes_(bytes) {}
+  bool Append(std::string_view data) override {
+    bytes_->append(data);
+    return true;
+  }
+  int64_t Size() const override { return static_cast<int64_t>(bytes_->size()); }
+  bool Close(bool) override { return true; }
+
+ private:
+  std::string* bytes_;
+};
+
+class MemoryLogFolder : public platform::FileSystem {
+ public:
+  std::string bytes;
+  std::unique_ptr<platform::WritableFile> CreateFile(const std::string&, int* error) override {
+    *error = EROFS;
+    return nullptr;
+  }
+  std::unique_ptr<platform::WritableFile> OpenForAppend(const std::string&, int*) override {
+    return std::make_unique<MemoryLogFile>(&bytes);
+  }
+  bool ReadFile(const std::string&, std::string*) override { return false; }
+  bool WriteFileAtomic(const std::string&, std::string_view) override { return false; }
+  bool Stat(const std::string&, platform::FileInfo*) override { return false; }
+  bool SetModifiedTime(const std::string&, int64_t) override { return false; }
+  bool Rename(const std::string&, const std::string&) override { return false; }
+  bool RemoveFile(const std::string&) override { return false; }
+  bool MakeDirectories(const std::string&) override { return false; }
+  bool ListFiles(const std::string&, std::vector<std::string>*) override { return false; }
+};
 
 }  // namespace
 
@@ -251,6 +290,32 @@ std::string CheckResumeRecordText(std::string_view text) {
   const std::optional<ResumeRecord> again = ParseResumeRecord(FormatResumeRecord(*record));
   if (!again || !(*again == *record))
     return "a written record reads back differently: " + Printable(FormatResumeRecord(*record));
+  return "";
+}
+
+std::string CheckUpdateLogLine(std::string_view text) {
+  constexpr size_t kStampUnits = 19;  // "%Y-%m-%d %H:%M:%S"
+  MemoryLogFolder folder;
+  platform::ManualClock clock(0, 1'700'000'000);
+  UpdateLog(".", folder, clock).Write(text);
+  const std::string& bytes = folder.bytes;
+  if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0 || bytes.size() % 2 != 0)
+    return "the log does not start with the byte-order mark or holds half a unit";
+  std::u16string units;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
+  }
+  if (units.size() < kStampUnits + 2 || units.compare(units.size() - 2, 2, u"\r\n") != 0)
+    return "the line does not end with CR LF";
+  const std::u16string_view line =
+      std::u16string_view(units).substr(kStampUnits, units.size() - kStampUnits - 2);
+  if (line.size() > kUpdateLogMaxUnits)
+    return "the line's text holds " + std::to_string(line.size()) + " units";
+  if (line.find_first_of(u"\r\n") != std::u16string_view::npos)
+    return "the text starts another line: " + Printable(text);
+  if (!line.empty() && line.back() >= 0xD800 && line.back() < 0xDC00)
+    return "the text was cut inside a surrogate pair";
   return "";
 }
 

@@ -29,4 +29,9 @@ std::string CheckListFileUrl(unsigned char selector, std::string_view list_path)
 // its total, and writing it out reads back the same record.
 std::string CheckResumeRecordText(std::string_view text);
 
+// Any text as one update-log line: the log gains the byte-order mark and exactly one line, the
+// time stamp and at most kUpdateLogMaxUnits units of text, with no line break before its CR LF
+// and no half of a surrogate pair at the cut.
+std::string CheckUpdateLogLine(std::string_view text);
+
 }  // namespace hall

@@ -1,4 +1,4 @@
-// Replays the fuzzers' kept inputs: every check-list, list path, list-file URL and resume record
+// Replays the fuzzers' kept inputs: every check-list, list path, list-file URL, resume record and log line
 // in fuzz/corpus/ still meets the properties the fuzzers check.
 #include <gtest/gtest.h>
 
@@ -29,6 +29,7 @@ TEST(UpdateCorpusTest, EveryKeptInputMeetsItsProperties) {
          return CheckListFileUrl(static_cast<unsigned char>(input[0]), input.substr(1));
        }},
       {"resume_record", CheckResumeRecordText},
+      {"update_log", CheckUpdateLogLine},
   };
   for (const Corpus& corpus : corpora) {
     SCOPED_TRACE(corpus.folder);

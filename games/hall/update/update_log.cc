@@ -34,8 +34,15 @@ void UpdateLog::Write(std::string_view text) const {
   const size_t stamp_length = std::strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", &local);
   AppendUtf16Le(Utf8ToUtf16(std::string_view(stamp, stamp_length)), &bytes);
 
+  // Texts carry what the server sent: a line break or other control in them must not start a
+  // line of its own that reads like another event.
+  std::u16string utf16 = Utf8ToUtf16(text);
+  for (char16_t& unit : utf16) {
+    if (unit < 0x20 || unit == 0x7F)
+      unit = u'?';
+  }
   char16_t line[kUpdateLogMaxUnits + 1];
-  const size_t units = CopyUtf16(Utf8ToUtf16(text), line, sizeof(line) / sizeof(line[0]));
+  const size_t units = CopyUtf16(utf16, line, sizeof(line) / sizeof(line[0]));
   AppendUtf16Le(std::u16string_view(line, units), &bytes);
   AppendUtf16Le(u"\r\n", &bytes);
   file->Append(bytes);

@@ -76,6 +76,17 @@ TEST_F(UpdateLogTest, LongTextIsCutWithoutSplittingACharacter) {
   EXPECT_EQ(ReadLog(&bom), expected);
 }
 
+TEST_F(UpdateLogTest, ControlCharactersCannotForgeAnotherLine) {
+  // Texts carry what the server sent, a refused list path among them.
+  UpdateLog log(dir_, platform::RealFileSystem(), clock_);
+  log.Write("invalid path: a\r\n2023-01-01 00:00:00forged");
+  log.Write(std::string("nul\0tab\tdel\x7F", 12));
+  bool bom = false;
+  EXPECT_EQ(ReadLog(&bom),
+            u"2023-11-14 22:13:20invalid path: a??2023-01-01 00:00:00forged\r\n"
+            u"2023-11-14 22:13:20nul?tab?del?\r\n");
+}
+
 TEST_F(UpdateLogTest, UnopenableLogWritesNothing) {
   UpdateLog log(platform::JoinPath(dir_, "missing/folder"), platform::RealFileSystem(), clock_);
   log.Write("lost");

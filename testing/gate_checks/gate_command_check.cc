@@ -1,5 +1,6 @@
 #include "testing/gate_checks/gate_command_check.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -184,6 +185,59 @@ void Close(qvc::ClientFrame& frame, uint64_t connid) {
   frame.OnNetworkCommand(&close);
 }
 
+// The ids a transfer names for `r`: flags bits 3 and 4 push the kind or subid past 16 bits.
+uint32_t TransferKind(const Record& r) {
+  return r.kind + ((r.flags & 8) != 0 ? 0x10000u : 0u);
+}
+uint32_t TransferSubId(const Record& r) {
+  return r.subid + ((r.flags & 16) != 0 ? 0x10000u : 0u);
+}
+
+using Ids = std::vector<std::pair<uint16_t, uint16_t>>;
+
+// The command the dispatch can make of (kind, subid, data), made by the factory of its kind.
+std::unique_ptr<qv::CMD_base> MakeInner(uint32_t kind, uint32_t subid, const std::string& data) {
+  if (kind > 0xffff || subid > 0xffff)
+    return nullptr;
+  for (const Factory& factory : kFactories) {
+    if (factory.kind != kind || factory.kind == cmd::kKindGate)
+      continue;
+    return std::unique_ptr<qv::CMD_base>(factory.make(kind, subid, data));
+  }
+  return nullptr;
+}
+
+// What a transfer of (kind, subid, data) must dispatch to the window: the command it names, or
+// each entry of a packed message that a command can be made of; nothing else.
+Ids ExpectedDispatch(uint32_t kind, uint32_t subid, const std::string& data) {
+  std::unique_ptr<qv::CMD_base> inner = MakeInner(kind, subid, data);
+  if (inner == nullptr)
+    return {};
+  if (inner->kind != cmd::kKindClient || inner->subid != qv::CmdPackedMessage::kSubId)
+    return {{inner->kind, inner->subid}};
+  const qv::client::PackedMessage& m = static_cast<qv::CmdPackedMessage*>(inner.get())->message;
+  Ids ids;
+  const int count = std::min({m.cmd_kind_size(), m.cmd_subid_size(), m.cmd_data_size()});
+  for (int i = 0; i < count; ++i) {
+    std::unique_ptr<qv::CMD_base> entry = MakeInner(m.cmd_kind(i), m.cmd_subid(i), m.cmd_data(i));
+    if (entry != nullptr)
+      ids.push_back({entry->kind, entry->subid});
+  }
+  return ids;
+}
+
+// What the frame of `r` must dispatch: a transfer's commands; nothing for other gate commands.
+Ids ExpectedOfRecord(const Record& r) {
+  if (r.kind != cmd::kKindGate)
+    return ExpectedDispatch(TransferKind(r), TransferSubId(r), r.payload);
+  if (r.subid != cmd::gate::kTransferDataReq)
+    return {};
+  qv::gate::TransferDataReq transfer;
+  if (!transfer.ParseFromString(r.payload))
+    return {};
+  return ExpectedDispatch(transfer.data_cmd_kind(), transfer.data_cmd_subid(), transfer.data());
+}
+
 // The frame that carries `r` from the gate, enciphered as the gate would on a keyed link.
 void FillFrame(const Record& r, const qvc::LinkSnapshot& link,
                qv::CMDNetwork_DataMessage& message) {
@@ -192,8 +246,8 @@ void FillFrame(const Record& r, const qvc::LinkSnapshot& link,
   message.payload = r.payload;
   if (r.kind != cmd::kKindGate) {
     qv::gate::TransferDataReq transfer;
-    transfer.set_data_cmd_kind(r.kind);
-    transfer.set_data_cmd_subid(r.subid);
+    transfer.set_data_cmd_kind(TransferKind(r));
+    transfer.set_data_cmd_subid(TransferSubId(r));
     transfer.set_data(r.payload);
     transfer.set_att_appid(44);
     transfer.set_att_apptype(10);
@@ -227,6 +281,12 @@ std::string CheckAfter(const Record& r, qvc::ClientFrame& frame, const Window& w
   }
   if ((r.flags & 4) != 0 && frame.link()->cipher != nullptr)
     return "";
+  const Ids dispatched(window.seen.begin() + static_cast<std::ptrdiff_t>(seen_before),
+                       window.seen.end());
+  if (dispatched != ExpectedOfRecord(r))
+    return "the window did not receive exactly the commands the frame carries" + Where(r);
+  if (TransferKind(r) != r.kind || TransferSubId(r) != r.subid)
+    return "";  // the transfer named no command
   if (r.kind == cmd::kKindGate && r.subid == cmd::gate::kHelloRsp) {
     qv::gate::HelloRsp hello;
     if (!hello.ParseFromString(r.payload))

@@ -9,6 +9,7 @@
 //   flags bit 1: the frame arrives on a connection that is no longer current.
 //   flags bit 2: the payload is sent in clear even when the link is keyed (the gate would
 //                encipher it).
+//   flags bits 3, 4: the transfer names the kind, the subid, plus 2^16.
 #pragma once
 
 #include <string>
@@ -20,9 +21,10 @@ namespace gatecheck {
 // has a command class, and what it makes serializes to bytes that parse back to the same bytes; a
 // gate command encodes into a frame that decodes to the same message. Then the records go, one
 // frame each, through a client frame that is not connected to any network (a catalogue and a
-// window attached): the session's state stays one of its five, the window receives only commands
-// of a kind with a factory and a (kind, subid) with a class, a hello reply keys the link with its
-// key, a login reply sets the login state, and a match detail is kept under its plan.
+// window attached): the session's state stays one of its five; the window receives exactly the
+// commands a transfer carries (each entry of a packed message that a command can be made of) and
+// nothing from a stale connection; a hello reply keys the link with its key and sets the gate
+// list and token; a login reply sets the login state; a match detail is kept under its plan.
 // Returns "" when all hold, else what failed.
 std::string CheckGateCommands(std::string_view input);
 

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/mapping_guard.h"
+
 namespace platform {
 
 namespace {
@@ -44,6 +46,10 @@ std::string SharedObjectName(std::string_view prefix, std::string_view name) {
   return out;
 }
 
+std::string SharedMemoryObjectName(std::string_view name) {
+  return SharedObjectName(kMappingPrefix, name);
+}
+
 void UnlinkSharedObjectIfSame(const std::string& object, unsigned long long dev,
                               unsigned long long ino) {
   int fd = shm_open(object.c_str(), O_RDONLY | O_CLOEXEC, 0);
@@ -58,7 +64,7 @@ SharedMemory::~SharedMemory() { Close(); }
 
 bool SharedMemory::Create(std::string_view name, size_t size) {
   if (is_open() || size == 0) return false;
-  std::string object = SharedObjectName(kMappingPrefix, name);
+  std::string object = SharedMemoryObjectName(name);
   // Starting afresh: whoever still maps the old object keeps it, new openers get ours.
   shm_unlink(object.c_str());
   int fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -75,6 +81,7 @@ bool SharedMemory::Create(std::string_view name, size_t size) {
   }
   data_ = view;
   size_ = size;
+  GuardMapping(data_, size_);
   creator_ = true;
   object_name_ = std::move(object);
   dev_ = st.st_dev;
@@ -84,7 +91,7 @@ bool SharedMemory::Create(std::string_view name, size_t size) {
 
 bool SharedMemory::Open(std::string_view name, size_t min_size) {
   if (is_open()) return false;
-  std::string object = SharedObjectName(kMappingPrefix, name);
+  std::string object = SharedMemoryObjectName(name);
   int fd = shm_open(object.c_str(), O_RDWR | O_CLOEXEC, 0);
   if (fd < 0) return false;
   struct stat st {};
@@ -98,6 +105,7 @@ bool SharedMemory::Open(std::string_view name, size_t min_size) {
   if (view == MAP_FAILED) return false;
   data_ = view;
   size_ = size;
+  GuardMapping(data_, size_);
   creator_ = false;
   object_name_ = std::move(object);
   return true;
@@ -105,6 +113,7 @@ bool SharedMemory::Open(std::string_view name, size_t min_size) {
 
 void SharedMemory::Close() {
   if (!is_open()) return;
+  UnguardMapping(data_);
   munmap(data_, size_);
   if (creator_) UnlinkSharedObjectIfSame(object_name_, dev_, ino_);
   data_ = nullptr;

@@ -4,7 +4,8 @@
 // SharedObjectName(), so callers may pass the names their peers use verbatim. The creator owns
 // the name: creating an existing name starts a fresh object (anyone still attached to the old
 // one keeps it until they detach), and the creator's Close removes the name unless another
-// creator has replaced it meanwhile.
+// creator has replaced it meanwhile. Every open mapping is guarded (mapping_guard.h): a peer
+// that truncates the object makes the mapping read zeros instead of ending this process.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +21,9 @@ inline constexpr size_t kMaxSharedNameChars = 200;
 // than kMaxSharedNameChars are cut and given a hash of the whole name, so that two long names
 // that share a beginning still map to different objects.
 std::string SharedObjectName(std::string_view prefix, std::string_view name);
+
+// The object name SharedMemory uses for `name` (what a peer opens to reach the same mapping).
+std::string SharedMemoryObjectName(std::string_view name);
 
 // Removes the shared-memory object name `object` (as SharedObjectName gives it) only while it
 // still names the object identified by `dev` and `ino`: a creator that has since replaced it

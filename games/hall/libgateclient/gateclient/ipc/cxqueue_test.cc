@@ -1,6 +1,8 @@
 #include "gateclient/ipc/cxqueue.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +14,7 @@
 
 #include "gateclient/ipc/queue_layout.h"
 #include "platform/named_sync.h"
+#include "platform/shared_memory.h"
 #include "platform/thread_util.h"
 
 namespace ql = queue_layout;
@@ -391,6 +394,24 @@ TEST(CXQueueTest, WaitForDataSeesAWaitingMessageOrTheDataReadyEvent) {
   EXPECT_LT(spent, std::chrono::milliseconds(530));
   CXQueue closed;
   EXPECT_EQ(closed.WaitForData(0), kQueueNotAttached);
+}
+
+TEST(CXQueueTest, AGameThatTruncatesTheSharedAreaCannotEndTheHall) {
+  QueuePair p("trunc");
+  ASSERT_EQ(p.opener.Write("x", 1), kQueueOk);
+  // What the game can do to any object it may write: the next access past the new end would
+  // otherwise kill the hall with SIGBUS.
+  int fd = shm_open(platform::SharedMemoryObjectName(CXQueue::MappingName(p.name.c_str())).c_str(),
+                    O_RDWR, 0);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 0), 0);
+  close(fd);
+  char buf[16];
+  uint32_t length = sizeof buf, seq = 0;
+  EXPECT_EQ(p.creator.Read(buf, &length, &seq, nullptr, 100), kQueueCorrupt) << "reads zeros";
+  EXPECT_EQ(p.creator.DropOldest(), kQueueOk) << "rebuilt";
+  length = sizeof buf;
+  EXPECT_EQ(p.creator.Read(buf, &length, &seq, nullptr, 100), kQueueEmpty);
 }
 
 TEST(CXQueueTest, DropOldestRemovesOnlyTheOldestSoundMessage) {

@@ -9,31 +9,18 @@
 #include "brimsett/fake_launcher.h"
 #include "games/hall/update/check_list.h"
 #include "platform/message_box.h"
+#include "testing/corpus/printable.h"
 
 namespace brimsett {
 namespace {
+
+using testing_corpus::Printable;
 
 constexpr std::string_view kDestination = "/d";
 constexpr std::string_view kSource = "/d/cache/T";
 constexpr std::string_view kResume = "/work/updatecl.txt";
 constexpr std::string_view kInstalledList = "/d/updateT.cl";
 constexpr std::string_view kNewList = "/d/cache/T/updateT.cl.cache";
-
-std::string Printable(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out += ch;
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-  }
-  return out;
-}
 
 std::string Parent(const std::string& path) {
   const size_t slash = path.rfind('/');

@@ -17,29 +17,16 @@
 #include "games/hall/update/url.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "testing/corpus/printable.h"
 
 namespace hall {
 namespace {
 
+using testing_corpus::Printable;
+
 constexpr std::string_view kBase = "/update/product";
 constexpr std::string_view kUrlHost = "updates.test";
 constexpr std::string_view kUrlFolder = "/Tarvix/";
-
-std::string Printable(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out += ch;
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-  }
-  return out;
-}
 
 // Why a list path has to be refused, from the rules alone; empty when it is acceptable.
 std::string RefusalReason(std::string_view path) {

@@ -2,43 +2,33 @@
 
 #include <fcntl.h>
 #include <linux/futex.h>
-#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <new>
 #include <thread>
 
 #include "platform/shared_memory.h"
+#include "platform/thread_util.h"
 
 namespace platform {
 
 namespace internal {
 
-// Layout of every synchronisation segment. `ready` is written last by the maker, so an attacher
-// never uses a half-initialised mutex.
-struct SyncSegment {
-  std::atomic<uint32_t> ready;
-  uint32_t kind;
-  pthread_mutex_t mutex;
-  std::atomic<uint32_t> event_state;  // 1 set, 0 clear
-  uint32_t manual_reset;
-  // Threads inside a futex wait (or about to be). Set wakes only when there may be one, so the
-  // common uncontended Set costs no system call; a waiter that died leaves it high, which only
-  // costs a wake that finds nobody.
-  std::atomic<uint32_t> waiters;
-};
-
 namespace {
 
-constexpr uint32_t kReadyMagic = 0x53594e43;  // "SYNC"
+// Changed with the layout, so a segment left by an older build is refused rather than misread.
+constexpr uint32_t kReadyMagic = 0x53594e32;  // "SYN2"
 // How long an attacher waits for the maker of a segment to finish initialising it.
 constexpr auto kInitWait = std::chrono::milliseconds(1000);
 
@@ -58,8 +48,12 @@ bool WaitUntilReady(int fd, SyncSegment** out) {
   if (view == MAP_FAILED)
     return false;
   auto* seg = static_cast<SyncSegment*>(view);
-  while (seg->ready.load(std::memory_order_acquire) != kReadyMagic) {
-    if (std::chrono::steady_clock::now() > deadline) {
+  for (;;) {
+    uint32_t ready = seg->ready.load(std::memory_order_acquire);
+    if (ready == kReadyMagic)
+      break;
+    // The maker's segment starts zero-filled; anything else is another layout.
+    if (ready != 0 || std::chrono::steady_clock::now() > deadline) {
       munmap(view, sizeof(SyncSegment));
       return false;
     }
@@ -141,20 +135,17 @@ void SyncHandle::Detach() {
 
 namespace {
 
+using internal::kKindEvent;
+using internal::kKindMutex;
+using internal::kMutexPrefix;
+using internal::kMutexThreadMask;
+using internal::kMutexWaitersBit;
 using internal::SyncSegment;
 
-constexpr uint32_t kKindMutex = 1;
-constexpr uint32_t kKindEvent = 2;
-constexpr std::string_view kMutexPrefix = "mtx.";
 constexpr std::string_view kEventPrefix = "evt.";
 
 void InitMutex(SyncSegment* seg, const void*) {
-  pthread_mutexattr_t attr;
-  pthread_mutexattr_init(&attr);
-  pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
-  pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
-  pthread_mutex_init(&seg->mutex, &attr);
-  pthread_mutexattr_destroy(&attr);
+  seg->lock.store(0, std::memory_order_relaxed);
 }
 
 struct EventInit {
@@ -204,27 +195,156 @@ inline void CpuRelax() {
 #endif
 }
 
-// Try-locks of a held mutex before its waiter goes to the kernel. The queue's critical sections
+// Looks at a held mutex before its waiter goes to the kernel. The queue's critical sections
 // are a few dozen stores, so the owner of another process usually lets go within this spin
-// (a few microseconds); a waiter that sleeps instead sets the waiters flag, and then both the
+// (a few microseconds); a waiter that sleeps instead sets the waiters bit, and then both the
 // owner's unlock and the waiter's wake-up cost a system call and a handoff through the scheduler.
 constexpr int kLockSpins = 200;
 
-// A try-lock only swaps the lock word from free to ours: it neither flags a waiter nor enters
-// the kernel, and it reports a dead owner (EOWNERDEAD) as the blocking lock does. EBUSY when the
-// mutex stayed held through the spin; any other result is final.
-int SpinTryLock(pthread_mutex_t* mutex) {
-  for (int i = 0; i < kLockSpins; ++i) {
-    CpuRelax();
-    int rc = pthread_mutex_trylock(mutex);
-    if (rc != EBUSY)
-      return rc;
-  }
-  return EBUSY;
-}
+// How often a waiter looks again whether the owner still lives; it also bounds each futex sleep,
+// so an owner that dies while we sleep is noticed without anyone waking us.
+constexpr uint32_t kOwnerCheckMs = 20;
+
+// The stat line's flag of a thread that has begun to exit and will not run user code again.
+constexpr unsigned long kThreadExitingFlag = 0x4;
 
 uint32_t* FutexWord(std::atomic<uint32_t>* a) {
   return reinterpret_cast<uint32_t*>(a);
+}
+
+// The mutex's futex is the low half of its word, where the thread id and the waiters bit are: the
+// kernel compares and watches only those 32 bits.
+uint32_t* FutexWord(std::atomic<uint64_t>* a) {
+  auto* halves = reinterpret_cast<uint32_t*>(a);
+  return std::endian::native == std::endian::little ? halves : halves + 1;
+}
+
+timespec Now() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now;
+}
+
+long long ElapsedMs(const timespec& from, const timespec& to) {
+  return (to.tv_sec - from.tv_sec) * 1000LL + (to.tv_nsec - from.tv_nsec) / 1'000'000L;
+}
+
+// This thread's mutex word: its thread id, and its process id in the high half. The process id
+// is kept with the thread id it was read under; a forked child has a new thread id, so its first
+// call reads its own process id.
+uint64_t OwnerWord() {
+  thread_local uint64_t cached = 0;
+  const uint32_t tid = CurrentThreadId();
+  if (static_cast<uint32_t>(cached) != tid)
+    cached = (uint64_t{static_cast<uint32_t>(getpid())} << 32) | tid;
+  return cached;
+}
+
+// A thread that has begun to exit still takes a signal until the kernel releases its id: for a
+// moment after it is gone (a join has returned by then), and while its process is a zombie
+// nobody has reaped yet. Its stat line tells: state Z or X, or the exiting flag. Unreadable means
+// "not known to be exiting".
+bool ThreadExiting(uint32_t pid, uint32_t tid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%u/task/%u/stat", pid, tid);
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  char line[512];
+  ssize_t n = read(fd, line, sizeof line - 1);
+  close(fd);
+  if (n <= 0)
+    return false;
+  line[n] = '\0';
+  // "tid (name) state ppid pgrp session tty tpgid flags ...": the name may hold any character,
+  // so the fields are read after its last ')'.
+  const char* rest = std::strrchr(line, ')');
+  char state = 0;
+  unsigned long flags = 0;
+  if (rest == nullptr || std::sscanf(rest + 1, " %c %*d %*d %*d %*d %*d %lu", &state, &flags) != 2)
+    return false;
+  return state == 'Z' || state == 'X' || state == 'x' || (flags & kThreadExitingFlag) != 0;
+}
+
+// Whether the owner a mutex word names still runs. The word holds whatever the other process
+// wrote: ids that name no thread of that process count as gone, so the waiter takes the word
+// over; nothing the word holds is ever used as an address. `thorough` also reads the owner's
+// stat line, which costs a file read, so only the last look of a wait and the periodic ones do.
+bool OwnerAlive(uint64_t word, bool thorough) {
+  const uint32_t tid = static_cast<uint32_t>(word & kMutexThreadMask);
+  const uint32_t pid = static_cast<uint32_t>(word >> 32);
+  if (pid == 0 || pid > static_cast<uint32_t>(INT_MAX))
+    return false;
+  // Signal 0 only checks that the thread exists in that process: ESRCH means it does not.
+  if (syscall(SYS_tgkill, static_cast<pid_t>(pid), static_cast<pid_t>(tid), 0) != 0)
+    return errno == EPERM;
+  return !thorough || !ThreadExiting(pid, tid);
+}
+
+// Takes a free word; after a sleep the waiters bit stays set, as other waiters may sleep too and
+// this thread's unlock must wake the next one.
+bool TakeFree(std::atomic<uint64_t>* lock, uint64_t word, uint64_t me, bool slept) {
+  const uint64_t mine = me | (slept ? kMutexWaitersBit : (word & kMutexWaitersBit));
+  return lock->compare_exchange_strong(word, mine, std::memory_order_acquire,
+                                       std::memory_order_relaxed);
+}
+
+WaitResult LockContended(std::atomic<uint64_t>* lock, uint64_t me, uint32_t timeout_ms) {
+  // The deadline counts from the call, so the spin is part of the time-out, not added to it.
+  const bool forever = timeout_ms == kWaitForever;
+  const timespec deadline = MonotonicDeadline(forever ? 0 : timeout_ms);
+  for (int i = 0; i < kLockSpins; ++i) {
+    CpuRelax();
+    uint64_t word = lock->load(std::memory_order_relaxed);
+    if ((word & kMutexThreadMask) == 0 && TakeFree(lock, word, me, false))
+      return WaitResult::kSignaled;
+  }
+  uint64_t checked = 0;  // the owner last found alive, and when
+  timespec checked_at{};
+  bool slept = false;
+  for (;;) {
+    uint64_t word = lock->load(std::memory_order_relaxed);
+    if ((word & kMutexThreadMask) == 0) {
+      if (TakeFree(lock, word, me, slept))
+        return WaitResult::kSignaled;
+      continue;
+    }
+    const uint64_t owner = word & ~kMutexWaitersBit;
+    const timespec now = Now();
+    timespec left{};
+    const bool last = !forever && !Remaining(deadline, &left);
+    // Each new owner is looked at before we sleep on it; one that keeps the word is looked at
+    // again (thoroughly) every kOwnerCheckMs, and the last look before a time-out is thorough.
+    const bool same = owner == checked;
+    if (!same || last || ElapsedMs(checked_at, now) >= kOwnerCheckMs) {
+      if (!OwnerAlive(owner, same || last)) {
+        // From the exact value seen: the owner may have let go, or another waiter taken over.
+        if (lock->compare_exchange_strong(word, me | (word & kMutexWaitersBit),
+                                          std::memory_order_acquire, std::memory_order_relaxed)) {
+          return WaitResult::kAbandoned;
+        }
+        continue;
+      }
+      checked = owner;
+      checked_at = now;
+    }
+    if (last)
+      return WaitResult::kTimeout;
+    if ((word & kMutexWaitersBit) == 0) {
+      if (!lock->compare_exchange_weak(word, word | kMutexWaitersBit, std::memory_order_relaxed))
+        continue;
+      word |= kMutexWaitersBit;
+    }
+    timespec sleep_for{0, kOwnerCheckMs * 1'000'000L};
+    if (!forever && (left.tv_sec < sleep_for.tv_sec ||
+                     (left.tv_sec == sleep_for.tv_sec && left.tv_nsec < sleep_for.tv_nsec))) {
+      sleep_for = left;
+    }
+    slept = true;
+    // Returns on a wake, a changed word, a signal or the time-out; the loop looks again.
+    syscall(SYS_futex, FutexWord(lock), FUTEX_WAIT, static_cast<uint32_t>(word), &sleep_for,
+            nullptr, 0);
+  }
 }
 
 }  // namespace
@@ -241,40 +361,32 @@ WaitResult NamedMutex::Lock(uint32_t timeout_ms) {
   SyncSegment* seg = handle_.segment();
   if (seg == nullptr)
     return WaitResult::kFailed;
-  int rc = pthread_mutex_trylock(&seg->mutex);
-  if (rc == EBUSY) {
-    // The deadline counts from the call, so the spin is part of the time-out, not added to it.
-    const bool forever = timeout_ms == kWaitForever;
-    timespec deadline{};
-    if (!forever)
-      deadline = MonotonicDeadline(timeout_ms);
-    rc = SpinTryLock(&seg->mutex);
-    if (rc == EBUSY) {
-      if (timeout_ms == 0) {
-        rc = ETIMEDOUT;  // nothing to wait for: the kernel would only flag a waiter and return
-      } else if (forever) {
-        rc = pthread_mutex_lock(&seg->mutex);
-      } else {
-        rc = pthread_mutex_clocklock(&seg->mutex, CLOCK_MONOTONIC, &deadline);
-      }
-    }
+  const uint64_t me = OwnerWord();
+  uint64_t word = 0;
+  if (seg->lock.compare_exchange_strong(word, me, std::memory_order_acquire,
+                                        std::memory_order_relaxed)) {
+    return WaitResult::kSignaled;
   }
-  switch (rc) {
-    case 0:
-      return WaitResult::kSignaled;
-    case ETIMEDOUT:
-      return WaitResult::kTimeout;
-    case EOWNERDEAD:
-      pthread_mutex_consistent(&seg->mutex);
-      return WaitResult::kAbandoned;
-    default:
-      return WaitResult::kFailed;
-  }
+  return LockContended(&seg->lock, me, timeout_ms);
 }
 
 bool NamedMutex::Unlock() {
   SyncSegment* seg = handle_.segment();
-  return seg != nullptr && pthread_mutex_unlock(&seg->mutex) == 0;
+  if (seg == nullptr)
+    return false;
+  const uint64_t me = OwnerWord();
+  uint64_t word = seg->lock.load(std::memory_order_relaxed);
+  // Released only from a word that still names us: one the other process rewrote, or a waiter
+  // took over, is not ours to free. Only a waiters bit can change under us, and then we retry.
+  while ((word & ~kMutexWaitersBit) == me) {
+    if (seg->lock.compare_exchange_weak(word, 0, std::memory_order_release,
+                                        std::memory_order_relaxed)) {
+      if ((word & kMutexWaitersBit) != 0)
+        syscall(SYS_futex, FutexWord(&seg->lock), FUTEX_WAKE, 1, nullptr, nullptr, 0);
+      return true;
+    }
+  }
+  return false;
 }
 
 bool NamedEvent::Create(std::string_view name, bool manual_reset, bool initially_set) {

@@ -1,8 +1,17 @@
 # Mutexes and events shared between processes by name.
 tarvix_library(platform_named_sync
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/named_sync.cc
-  PUBLIC_LIBS platform_shared_memory Threads::Threads)
+  PUBLIC_LIBS platform_shared_memory platform_thread_util Threads::Threads)
 
 tarvix_test(platform_named_sync_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/named_sync_test.cc
   LIBS platform_named_sync)
+
+# The mutex against a second process (testing/platform_peer).
+tarvix_test(platform_named_sync_peer_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/named_sync_peer_test.cc
+  LIBS platform_named_sync platform_process
+  LABEL integration
+  DEPENDS platform_peer)
+target_compile_definitions(platform_named_sync_peer_test PRIVATE
+  PLATFORM_PEER_PATH="$<TARGET_FILE:platform_peer>")

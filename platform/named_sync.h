@@ -1,8 +1,11 @@
 // Mutexes and events shared between processes by name.
 //
 // Each object lives in a small shared-memory segment of its own (see SharedObjectName), so a peer
-// built against this library attaches to it by the same name. The mutex is a robust
-// process-shared pthread mutex: when its owner dies, the next Lock gets kAbandoned and owns it.
+// built against this library attaches to it by the same name. The mutex is one 64-bit word
+// naming its owner (thread id and process id) taken by compare-and-swap and slept on with a shared
+// futex: it keeps no pointer in the segment, so a peer that scribbles on it can make a wait time
+// out or report abandoned but never make us write outside the segment. A waiter that finds the
+// owner dead takes the word over and gets kAbandoned.
 // An event is one 32-bit word waited on with a shared futex; unlike a condition variable it keeps
 // no record of its waiters, so a waiter that dies cannot wedge the side that sets it.
 //
@@ -10,6 +13,7 @@
 // stand for do); only the process that made the segment removes its name when it closes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,7 +31,30 @@ enum class WaitResult {
 };
 
 namespace internal {
-struct SyncSegment;
+
+// Layout of every synchronisation segment, shared only with peers built from this library.
+// `ready` is written last by the maker, so an attacher never uses a half-initialised object.
+struct SyncSegment {
+  std::atomic<uint32_t> ready;
+  uint32_t kind;
+  // Mutex owner: thread id in the low half (plus kMutexWaitersBit), process id in the high
+  // half; 0 when free. One word, so the two always change together.
+  std::atomic<uint64_t> lock;
+  std::atomic<uint32_t> event_state;  // 1 set, 0 clear
+  uint32_t manual_reset;
+  // Threads inside an event's futex wait (or about to be). Set wakes only when there may be one,
+  // so the common uncontended Set costs no system call; a waiter that died leaves it high, which
+  // only costs a wake that finds nobody.
+  std::atomic<uint32_t> waiters;
+};
+
+// Set in the mutex word when a waiter may sleep on it: the unlock must wake one.
+inline constexpr uint64_t kMutexWaitersBit = 1u << 31;
+inline constexpr uint64_t kMutexThreadMask = kMutexWaitersBit - 1;
+inline constexpr uint32_t kKindMutex = 1;
+inline constexpr uint32_t kKindEvent = 2;
+inline constexpr std::string_view kMutexPrefix = "mtx.";
+
 // One attached segment; shared by the mutex and the event.
 class SyncHandle {
  public:
@@ -60,8 +87,9 @@ class NamedMutex {
   void Close() { handle_.Detach(); }
   bool is_open() const { return handle_.segment() != nullptr; }
 
-  // Takes the mutex within `timeout_ms` (kWaitForever: no limit). kSignaled or kAbandoned mean
-  // the caller owns it and must Unlock.
+  // Takes the mutex within `timeout_ms` (kWaitForever: no limit; 0: only tries). kSignaled or
+  // kAbandoned mean the caller owns it and must Unlock. kAbandoned: the word named a thread that
+  // is gone (or none at all); a waiter looks before it sleeps and every 20 ms while it waits.
   WaitResult Lock(uint32_t timeout_ms);
   // REQUIRES: owned by the calling thread. False otherwise.
   bool Unlock();

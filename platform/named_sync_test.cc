@@ -5,9 +5,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/thread_util.h"
 
 namespace platform {
 namespace {
@@ -43,7 +47,8 @@ TEST(NamedMutexTest, CreateOnAnExistingNameAttaches) {
   EXPECT_TRUE(a.Unlock());
   std::thread t2([&] {
     seen = b.Lock(100);
-    if (seen == WaitResult::kSignaled) b.Unlock();
+    if (seen == WaitResult::kSignaled)
+      b.Unlock();
   });
   t2.join();
   EXPECT_EQ(seen, WaitResult::kSignaled);
@@ -146,6 +151,243 @@ TEST(NamedMutexTest, UnlockByANonOwnerFails) {
   EXPECT_FALSE(m.Unlock());
 }
 
+// Another thread that holds `m` until released; Unlock's result is kept for the test.
+class Holder {
+ public:
+  explicit Holder(NamedMutex* m) {
+    std::promise<bool> taken;
+    std::future<bool> taken_result = taken.get_future();
+    thread_ = std::thread([this, m, taken = std::move(taken)]() mutable {
+      taken.set_value(m->Lock(kWaitForever) == WaitResult::kSignaled);
+      release_.get_future().wait();
+      unlocked_ = m->Unlock();
+    });
+    ok_ = taken_result.get();
+  }
+  ~Holder() { Release(); }
+  bool ok() const { return ok_; }
+  // Lets the holder unlock; returns what its Unlock returned.
+  bool Release() {
+    if (thread_.joinable()) {
+      release_.set_value();
+      thread_.join();
+    }
+    return unlocked_;
+  }
+
+ private:
+  std::promise<void> release_;
+  std::thread thread_;
+  bool ok_ = false;
+  bool unlocked_ = false;
+};
+
+// A live thread that takes no part: its id is one a peer could write into the word.
+class Bystander {
+ public:
+  Bystander() {
+    std::promise<uint32_t> tid;
+    std::future<uint32_t> tid_result = tid.get_future();
+    thread_ = std::thread([this, tid = std::move(tid)]() mutable {
+      tid.set_value(CurrentThreadId());
+      release_.get_future().wait();
+    });
+    tid_ = tid_result.get();
+  }
+  ~Bystander() {
+    release_.set_value();
+    thread_.join();
+  }
+  uint32_t tid() const { return tid_; }
+
+ private:
+  std::promise<void> release_;
+  std::thread thread_;
+  uint32_t tid_ = 0;
+};
+
+// Writes into a mutex's word as the other process can, through an attachment of its own.
+class Scribbler {
+ public:
+  bool Open(const std::string& name) {
+    return raw_.Attach(internal::kMutexPrefix, name, internal::kKindMutex, false, nullptr, nullptr);
+  }
+  void Write(uint64_t word) { raw_.segment()->lock.store(word); }
+  uint64_t Read() const { return raw_.segment()->lock.load(); }
+
+ private:
+  internal::SyncHandle raw_;
+};
+
+uint64_t OwnerWord(uint32_t pid, uint32_t tid) {
+  return (uint64_t{pid} << 32) | tid;
+}
+
+// Whatever the other process writes into the word, with or without a holder, a Lock ends in a
+// defined result within its time-out, a holder whose word was rewritten cannot free it, and the
+// mutex works again once the word is free.
+TEST(NamedMutexTest, ScribbledWordEndsInADefinedResult) {
+  enum Writes {
+    kGarbageTid,
+    kNoSuchPid,
+    kAllOnes,
+    kLiveThread,
+    kLiveThreadWaiting,
+    kWaitersOnly,
+    kPidOnly,
+    kOurOwnId,
+    kHolderWaiting,
+    kZero
+  };
+  struct Case {
+    const char* tag;
+    bool held;  // another thread holds the mutex when the word is written
+    Writes writes;
+    uint32_t timeout;
+    WaitResult lock;
+    bool holder_unlocks;  // the holder's Unlock still succeeds afterwards
+  } cases[] = {
+      {"garbage_tid", false, kGarbageTid, 100, WaitResult::kAbandoned, false},
+      {"no_such_pid", false, kNoSuchPid, 100, WaitResult::kAbandoned, false},
+      {"all_ones", false, kAllOnes, 0, WaitResult::kAbandoned, false},
+      {"live_thread", false, kLiveThread, 40, WaitResult::kTimeout, false},
+      {"live_thread_0", false, kLiveThread, 0, WaitResult::kTimeout, false},
+      {"live_thread_waiting", false, kLiveThreadWaiting, 40, WaitResult::kTimeout, false},
+      {"waiters_bit_free", false, kWaitersOnly, 40, WaitResult::kSignaled, false},
+      {"pid_without_tid", false, kPidOnly, 40, WaitResult::kSignaled, false},
+      {"our_own_id", false, kOurOwnId, 40, WaitResult::kTimeout, false},
+      {"held_garbage_tid", true, kGarbageTid, 100, WaitResult::kAbandoned, false},
+      {"held_no_such_pid", true, kNoSuchPid, kWaitForever, WaitResult::kAbandoned, false},
+      {"held_live_thread", true, kLiveThread, 40, WaitResult::kTimeout, false},
+      {"held_waiters_bit", true, kHolderWaiting, 40, WaitResult::kTimeout, true},
+      {"held_zeroed", true, kZero, 40, WaitResult::kSignaled, false},
+  };
+  const uint32_t pid = static_cast<uint32_t>(getpid());
+  constexpr uint32_t kNoThread = 0x3FFFFFF;    // above the kernel's largest thread id
+  constexpr uint32_t kNoProcess = 0x7FFFFFF0;  // likewise for process ids
+  Bystander bystander;
+  for (const Case& c : cases) {
+    std::string name = UniqueName(c.tag);
+    NamedMutex holder_handle, waiter;
+    Scribbler peer;
+    ASSERT_TRUE(holder_handle.Create(name)) << c.tag;
+    ASSERT_TRUE(waiter.Open(name)) << c.tag;
+    ASSERT_TRUE(peer.Open(name)) << c.tag;
+    std::unique_ptr<Holder> holder;
+    if (c.held) {
+      holder = std::make_unique<Holder>(&holder_handle);
+      ASSERT_TRUE(holder->ok()) << c.tag;
+    }
+    uint64_t word = 0;
+    switch (c.writes) {
+      case kGarbageTid:
+        word = OwnerWord(pid, kNoThread);
+        break;
+      case kNoSuchPid:
+        word = OwnerWord(kNoProcess, bystander.tid());
+        break;
+      case kAllOnes:
+        word = ~uint64_t{0};
+        break;
+      case kLiveThread:
+        word = OwnerWord(pid, bystander.tid());
+        break;
+      case kLiveThreadWaiting:
+        word = OwnerWord(pid, bystander.tid()) | internal::kMutexWaitersBit;
+        break;
+      case kWaitersOnly:
+        word = internal::kMutexWaitersBit;
+        break;
+      case kPidOnly:
+        word = OwnerWord(pid, 0);
+        break;
+      case kOurOwnId:
+        word = OwnerWord(pid, CurrentThreadId());
+        break;
+      case kHolderWaiting:
+        word = peer.Read() | internal::kMutexWaitersBit;
+        break;
+      case kZero:
+        word = 0;
+        break;
+    }
+    peer.Write(word);
+
+    auto start = std::chrono::steady_clock::now();
+    WaitResult got = waiter.Lock(c.timeout);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(got, c.lock) << c.tag;
+    EXPECT_LT(took, std::chrono::seconds(5)) << c.tag;
+    if (c.lock == WaitResult::kTimeout) {
+      EXPECT_GE(took, std::chrono::milliseconds(c.timeout)) << c.tag;
+    }
+    const bool owns = got == WaitResult::kSignaled || got == WaitResult::kAbandoned;
+    if (holder != nullptr) {
+      EXPECT_EQ(holder->Release(), c.holder_unlocks) << c.tag;
+    }
+    if (owns) {
+      EXPECT_TRUE(waiter.Unlock()) << c.tag << ": a holder freed a word it no longer owned";
+    } else if (c.writes != kOurOwnId) {
+      EXPECT_FALSE(waiter.Unlock()) << c.tag;
+      peer.Write(0);  // the peer lets go of the word it forged
+    } else {
+      EXPECT_TRUE(waiter.Unlock()) << c.tag << ": the word names us, so we may free it";
+    }
+    EXPECT_EQ(waiter.Lock(0), WaitResult::kSignaled) << c.tag;
+    EXPECT_TRUE(waiter.Unlock()) << c.tag;
+  }
+}
+
+// Only the thread the word names may unlock: another thread on the same handle gets false, and
+// the owner keeps the mutex.
+TEST(NamedMutexTest, UnlockByAnotherThreadLeavesTheOwnerHoldingIt) {
+  std::string name = UniqueName("mforeign");
+  NamedMutex m;
+  ASSERT_TRUE(m.Create(name));
+  Holder holder(&m);
+  ASSERT_TRUE(holder.ok());
+  EXPECT_FALSE(m.Unlock());
+  EXPECT_EQ(m.Lock(20), WaitResult::kTimeout) << "still held by its owner";
+  EXPECT_TRUE(holder.Release());
+  EXPECT_EQ(m.Lock(0), WaitResult::kSignaled);
+  EXPECT_TRUE(m.Unlock());
+  EXPECT_FALSE(m.Unlock()) << "a second unlock frees nothing";
+}
+
+// Waiters asleep on a held mutex are all let in, one per unlock, well within their time-out:
+// the unlock wakes one, and each taker that slept keeps the waiters bit so that its own unlock
+// wakes the next rather than leaving it to its periodic look.
+TEST(NamedMutexTest, SleepingWaitersAreWokenInTurn) {
+  std::string name = UniqueName("mturn");
+  NamedMutex m;
+  ASSERT_TRUE(m.Create(name));
+  ASSERT_EQ(m.Lock(0), WaitResult::kSignaled);
+  constexpr int kWaiters = 3;
+  Scribbler peer;
+  ASSERT_TRUE(peer.Open(name));
+  std::atomic<int> taken{0}, flagged{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < kWaiters; ++i) {
+    waiters.emplace_back([&] {
+      NamedMutex mine;
+      if (!mine.Open(name) || mine.Lock(5000) != WaitResult::kSignaled)
+        return;
+      ++taken;
+      flagged += (peer.Read() & internal::kMutexWaitersBit) != 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      mine.Unlock();
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let them go to sleep
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(m.Unlock());
+  for (std::thread& t : waiters)
+    t.join();
+  EXPECT_EQ(taken, kWaiters);
+  EXPECT_EQ(flagged, kWaiters);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
 TEST(NamedEventTest, ResetModesAndInitialStates) {
   struct Case {
     const char* tag;
@@ -219,13 +461,15 @@ TEST(NamedEventTest, PingPongLosesNoWake) {
   std::atomic<int> misses{0};
   std::thread other([&] {
     for (int i = 0; i < kRounds; ++i) {
-      if (ping.Wait(2000) != WaitResult::kSignaled) ++misses;
+      if (ping.Wait(2000) != WaitResult::kSignaled)
+        ++misses;
       pong.Set();
     }
   });
   for (int i = 0; i < kRounds; ++i) {
     ping.Set();
-    if (pong.Wait(2000) != WaitResult::kSignaled) ++misses;
+    if (pong.Wait(2000) != WaitResult::kSignaled)
+      ++misses;
   }
   other.join();
   EXPECT_EQ(misses, 0);

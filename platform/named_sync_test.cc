@@ -388,6 +388,25 @@ TEST(NamedMutexTest, SleepingWaitersAreWokenInTurn) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+// A segment whose marker is not this layout's (one left by an older build) is refused at once
+// rather than read as a mutex.
+TEST(NamedMutexTest, SegmentOfAnotherLayoutIsRefused) {
+  std::string name = UniqueName("mlayout");
+  NamedMutex maker;
+  ASSERT_TRUE(maker.Create(name));
+  internal::SyncHandle raw;
+  ASSERT_TRUE(
+      raw.Attach(internal::kMutexPrefix, name, internal::kKindMutex, false, nullptr, nullptr));
+  const uint32_t ours = raw.segment()->ready.load();
+  raw.segment()->ready.store(0x53594e43);  // the marker of the layout with a pthread mutex
+  auto start = std::chrono::steady_clock::now();
+  NamedMutex late;
+  EXPECT_FALSE(late.Open(name));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  raw.segment()->ready.store(ours);
+  EXPECT_TRUE(late.Open(name));
+}
+
 TEST(NamedEventTest, ResetModesAndInitialStates) {
   struct Case {
     const char* tag;

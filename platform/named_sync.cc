@@ -205,6 +205,9 @@ constexpr int kLockSpins = 200;
 // so an owner that dies while we sleep is noticed without anyone waking us.
 constexpr uint32_t kOwnerCheckMs = 20;
 
+// Compare-and-swaps an unlock tries before it leaves a word that keeps changing under it.
+constexpr int kUnlockTries = 64;
+
 // The stat line's flag of a thread that has begun to exit and will not run user code again.
 constexpr unsigned long kThreadExitingFlag = 0x4;
 
@@ -303,16 +306,20 @@ WaitResult LockContended(std::atomic<uint64_t>* lock, uint64_t me, uint32_t time
   timespec checked_at{};
   bool slept = false;
   for (;;) {
+    // Every round looks at the clock, so a word the other process keeps changing under our
+    // compare-and-swap still ends the wait at its time-out.
+    const timespec now = Now();
+    timespec left{};
+    const bool last = !forever && !Remaining(deadline, &left);
     uint64_t word = lock->load(std::memory_order_relaxed);
     if ((word & kMutexThreadMask) == 0) {
       if (TakeFree(lock, word, me, slept))
         return WaitResult::kSignaled;
+      if (last)
+        return WaitResult::kTimeout;
       continue;
     }
     const uint64_t owner = word & ~kMutexWaitersBit;
-    const timespec now = Now();
-    timespec left{};
-    const bool last = !forever && !Remaining(deadline, &left);
     // Each new owner is looked at before we sleep on it; one that keeps the word is looked at
     // again (thoroughly) every kOwnerCheckMs, and the last look before a time-out is thorough.
     const bool same = owner == checked;
@@ -323,6 +330,8 @@ WaitResult LockContended(std::atomic<uint64_t>* lock, uint64_t me, uint32_t time
                                           std::memory_order_acquire, std::memory_order_relaxed)) {
           return WaitResult::kAbandoned;
         }
+        if (last)
+          return WaitResult::kTimeout;
         continue;
       }
       checked = owner;
@@ -377,8 +386,9 @@ bool NamedMutex::Unlock() {
   const uint64_t me = OwnerWord();
   uint64_t word = seg->lock.load(std::memory_order_relaxed);
   // Released only from a word that still names us: one the other process rewrote, or a waiter
-  // took over, is not ours to free. Only a waiters bit can change under us, and then we retry.
-  while ((word & ~kMutexWaitersBit) == me) {
+  // took over, is not ours to free. Only a waiter setting its bit changes it under us, once per
+  // hold; a word that keeps changing is the other process's doing and is left to it.
+  for (int tries = 0; tries < kUnlockTries && (word & ~kMutexWaitersBit) == me; ++tries) {
     if (seg->lock.compare_exchange_weak(word, 0, std::memory_order_release,
                                         std::memory_order_relaxed)) {
       if ((word & kMutexWaitersBit) != 0)

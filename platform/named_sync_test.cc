@@ -338,6 +338,38 @@ TEST(NamedMutexTest, ScribbledWordEndsInADefinedResult) {
   }
 }
 
+// The other process rewrites the word as fast as it can while we lock and unlock: every Lock
+// still ends within its time-out (the result is whatever the word said), and Unlock returns.
+TEST(NamedMutexTest, WordChangingUnderTheWaiterEndsWithinTheTimeOut) {
+  std::string name = UniqueName("mflap");
+  NamedMutex m;
+  Scribbler peer;
+  ASSERT_TRUE(m.Create(name));
+  ASSERT_TRUE(peer.Open(name));
+  Bystander bystander;
+  const uint64_t words[] = {0, internal::kMutexWaitersBit,
+                            OwnerWord(static_cast<uint32_t>(getpid()), bystander.tid()),
+                            OwnerWord(0x7FFFFFF0, 0x3FFFFFF),
+                            OwnerWord(static_cast<uint32_t>(getpid()), CurrentThreadId())};
+  std::atomic<bool> stop{false};
+  std::thread flapper([&] {
+    for (size_t i = 0; !stop; ++i)
+      peer.Write(words[i % std::size(words)]);
+  });
+  for (int round = 0; round < 20; ++round) {
+    auto start = std::chrono::steady_clock::now();
+    WaitResult got = m.Lock(round % 2 == 0 ? 0 : 30);
+    EXPECT_NE(got, WaitResult::kFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << round;
+    m.Unlock();  // true or false, as the word happens to say: it must only return
+  }
+  stop = true;
+  flapper.join();
+  peer.Write(0);
+  EXPECT_EQ(m.Lock(0), WaitResult::kSignaled);
+  EXPECT_TRUE(m.Unlock());
+}
+
 // Only the thread the word names may unlock: another thread on the same handle gets false, and
 // the owner keeps the mutex.
 TEST(NamedMutexTest, UnlockByAnotherThreadLeavesTheOwnerHoldingIt) {

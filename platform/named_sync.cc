@@ -18,6 +18,7 @@
 #include <new>
 #include <thread>
 
+#include "platform/mapping_guard.h"
 #include "platform/shared_memory.h"
 #include "platform/thread_util.h"
 
@@ -32,6 +33,20 @@ constexpr uint32_t kReadyMagic = 0x53594e32;  // "SYN2"
 // How long an attacher waits for the maker of a segment to finish initialising it.
 constexpr auto kInitWait = std::chrono::milliseconds(1000);
 
+// Maps a segment, guarded (mapping_guard.h): a peer that truncates it makes it read zeros
+// instead of raising SIGBUS here. MAP_FAILED when it cannot be mapped.
+void* MapSegment(int fd) {
+  void* view = mmap(nullptr, sizeof(SyncSegment), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (view != MAP_FAILED)
+    GuardMapping(view, sizeof(SyncSegment));
+  return view;
+}
+
+void UnmapSegment(void* view) {
+  UnguardMapping(view);
+  munmap(view, sizeof(SyncSegment));
+}
+
 bool WaitUntilReady(int fd, SyncSegment** out) {
   auto deadline = std::chrono::steady_clock::now() + kInitWait;
   for (;;) {
@@ -44,7 +59,7 @@ bool WaitUntilReady(int fd, SyncSegment** out) {
       return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  void* view = mmap(nullptr, sizeof(SyncSegment), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  void* view = MapSegment(fd);
   if (view == MAP_FAILED)
     return false;
   auto* seg = static_cast<SyncSegment*>(view);
@@ -54,7 +69,7 @@ bool WaitUntilReady(int fd, SyncSegment** out) {
       break;
     // The maker's segment starts zero-filled; anything else is another layout.
     if (ready != 0 || std::chrono::steady_clock::now() > deadline) {
-      munmap(view, sizeof(SyncSegment));
+      UnmapSegment(view);
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -92,7 +107,7 @@ bool SyncHandle::Attach(std::string_view prefix, std::string_view name, uint32_t
   if (made) {
     void* view = MAP_FAILED;
     if (ftruncate(fd, sizeof(SyncSegment)) == 0 && fstat(fd, &st) == 0) {
-      view = mmap(nullptr, sizeof(SyncSegment), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+      view = MapSegment(fd);
     }
     if (view == MAP_FAILED) {
       close(fd);
@@ -109,7 +124,7 @@ bool SyncHandle::Attach(std::string_view prefix, std::string_view name, uint32_t
   }
   close(fd);
   if (seg->kind != kind) {
-    munmap(seg, sizeof(SyncSegment));
+    UnmapSegment(seg);
     return false;
   }
   segment_ = seg;
@@ -123,7 +138,7 @@ bool SyncHandle::Attach(std::string_view prefix, std::string_view name, uint32_t
 void SyncHandle::Detach() {
   if (segment_ == nullptr)
     return;
-  munmap(segment_, sizeof(SyncSegment));
+  UnmapSegment(segment_);
   if (creator_)
     UnlinkSharedObjectIfSame(object_name_, dev_, ino_);
   segment_ = nullptr;

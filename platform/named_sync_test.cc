@@ -1,6 +1,8 @@
 #include "platform/named_sync.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/shared_memory.h"
 #include "platform/thread_util.h"
 
 namespace platform {
@@ -437,6 +440,22 @@ TEST(NamedMutexTest, SegmentOfAnotherLayoutIsRefused) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
   raw.segment()->ready.store(ours);
   EXPECT_TRUE(late.Open(name));
+}
+
+TEST(NamedMutexTest, APeerThatTruncatesTheSegmentCannotEndThisProcess) {
+  std::string name = UniqueName("mtrunc");
+  NamedMutex mutex;
+  ASSERT_TRUE(mutex.Create(name));
+  ASSERT_EQ(mutex.Lock(100), WaitResult::kSignaled);
+  // What a peer can do to any object it may write: without the guard the next touch of the
+  // segment is a SIGBUS.
+  int fd = shm_open(SharedObjectName(internal::kMutexPrefix, name).c_str(), O_RDWR, 0);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 0), 0);
+  close(fd);
+  EXPECT_FALSE(mutex.Unlock()) << "the zeroed word names no owner";
+  EXPECT_EQ(mutex.Lock(100), WaitResult::kSignaled) << "a zeroed word is a free mutex";
+  EXPECT_TRUE(mutex.Unlock());
 }
 
 TEST(NamedEventTest, ResetModesAndInitialStates) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/mutex_scribbler_test.h"
 #include "platform/named_sync.h"
 #include "platform/process.h"
 
@@ -23,23 +24,6 @@ std::unique_ptr<Process> StartPeer(std::vector<std::string> args) {
   auto p = SystemProcessLauncher().Launch({PLATFORM_PEER_PATH, std::move(args), "", {}}, &error);
   EXPECT_NE(p, nullptr) << error;
   return p;
-}
-
-// Writes into a mutex's word as the other process can, through an attachment of its own.
-class Scribbler {
- public:
-  bool Open(const std::string& name) {
-    return raw_.Attach(internal::kMutexPrefix, name, internal::kKindMutex, false, nullptr, nullptr);
-  }
-  void Write(uint64_t word) { raw_.segment()->lock.store(word); }
-  uint64_t Read() const { return raw_.segment()->lock.load(); }
-
- private:
-  internal::SyncHandle raw_;
-};
-
-uint64_t OwnerWord(uint32_t pid, uint32_t tid) {
-  return (uint64_t{pid} << 32) | tid;
 }
 
 // The peer takes the mutex; the word is rewritten while it holds it. Our wait ends as the
@@ -61,7 +45,7 @@ TEST(CrossProcessMutexTest, WordRewrittenUnderAPeerHolder) {
     std::string name = UniqueName(c.tag);
     NamedMutex m;
     NamedEvent ready, release;
-    Scribbler peer_word;
+    MutexScribbler peer_word;
     ASSERT_TRUE(m.Create(name)) << c.tag;
     ASSERT_TRUE(peer_word.Open(name)) << c.tag;
     ASSERT_TRUE(ready.Create(name + "_ready", false, false)) << c.tag;
@@ -110,7 +94,7 @@ TEST(CrossProcessMutexTest, WordNamingAnEndedProcessIsAbandoned) {
   const uint32_t pid = static_cast<uint32_t>(gone->pid());
   std::string name = UniqueName("ended");
   NamedMutex m;
-  Scribbler word;
+  MutexScribbler word;
   ASSERT_TRUE(m.Create(name));
   ASSERT_TRUE(word.Open(name));
   for (uint32_t timeout : {0u, 100u, kWaitForever}) {
@@ -125,7 +109,7 @@ TEST(CrossProcessMutexTest, WordNamingAnEndedProcessIsAbandoned) {
 TEST(CrossProcessMutexTest, DeadOwnerNotYetReapedIsAbandoned) {
   std::string name = UniqueName("zombie");
   NamedMutex m;
-  Scribbler word;
+  MutexScribbler word;
   ASSERT_TRUE(m.Create(name));
   ASSERT_TRUE(word.Open(name));
   auto peer = StartPeer({"mutex-hold-die", name});

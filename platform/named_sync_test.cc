@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/mutex_scribbler_test.h"
 #include "platform/shared_memory.h"
 #include "platform/thread_util.h"
 
@@ -209,23 +210,6 @@ class Bystander {
   uint32_t tid_ = 0;
 };
 
-// Writes into a mutex's word as the other process can, through an attachment of its own.
-class Scribbler {
- public:
-  bool Open(const std::string& name) {
-    return raw_.Attach(internal::kMutexPrefix, name, internal::kKindMutex, false, nullptr, nullptr);
-  }
-  void Write(uint64_t word) { raw_.segment()->lock.store(word); }
-  uint64_t Read() const { return raw_.segment()->lock.load(); }
-
- private:
-  internal::SyncHandle raw_;
-};
-
-uint64_t OwnerWord(uint32_t pid, uint32_t tid) {
-  return (uint64_t{pid} << 32) | tid;
-}
-
 // Whatever the other process writes into the word, with or without a holder, a Lock ends in a
 // defined result within its time-out, a holder whose word was rewritten cannot free it, and the
 // mutex works again once the word is free.
@@ -272,7 +256,7 @@ TEST(NamedMutexTest, ScribbledWordEndsInADefinedResult) {
   for (const Case& c : cases) {
     std::string name = UniqueName(c.tag);
     NamedMutex holder_handle, waiter;
-    Scribbler peer;
+    MutexScribbler peer;
     ASSERT_TRUE(holder_handle.Create(name)) << c.tag;
     ASSERT_TRUE(waiter.Open(name)) << c.tag;
     ASSERT_TRUE(peer.Open(name)) << c.tag;
@@ -346,7 +330,7 @@ TEST(NamedMutexTest, ScribbledWordEndsInADefinedResult) {
 TEST(NamedMutexTest, WordChangingUnderTheWaiterEndsWithinTheTimeOut) {
   std::string name = UniqueName("mflap");
   NamedMutex m;
-  Scribbler peer;
+  MutexScribbler peer;
   ASSERT_TRUE(m.Create(name));
   ASSERT_TRUE(peer.Open(name));
   Bystander bystander;
@@ -398,7 +382,7 @@ TEST(NamedMutexTest, SleepingWaitersAreWokenInTurn) {
   ASSERT_TRUE(m.Create(name));
   ASSERT_EQ(m.Lock(0), WaitResult::kSignaled);
   constexpr int kWaiters = 3;
-  Scribbler peer;
+  MutexScribbler peer;
   ASSERT_TRUE(peer.Open(name));
   std::atomic<int> taken{0}, flagged{0};
   std::vector<std::thread> waiters;

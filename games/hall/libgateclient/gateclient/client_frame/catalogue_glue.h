@@ -8,18 +8,23 @@
 
 #include "gateclient/client_frame/client_functions.h"
 #include "gateclient/client_frame/dispatch_sinks.h"
+#include "gateclient/config/qconfig.h"
 #include "gateclient/plan_list/plan_list_commands.h"
 #include "gateclient/plan_list/plan_list_host.h"
 #include "gateclient/plan_list/plan_list_instance.h"
 
 namespace qvc {
 
+// The catalogue's items of a loaded QConfig: "pageid", "开赛点获取间隔秒数", "快速开赛列表",
+// "推荐大赛列表" and "gamekind".
+PlanListSettings PlanListSettingsFromConfig(const QConfig& config);
+
 class GatePlanListHost : public PlanListHost {
  public:
   // `requests` must outlive the host.
   explicit GatePlanListHost(GateRequests& requests) : requests_(requests) {}
-  void SendHallRequest(uint16_t subid, const google::protobuf::Message& request,
-                       uint32_t apptype, uint32_t appid) override;
+  void SendHallRequest(uint16_t subid, const google::protobuf::Message& request, uint32_t apptype,
+                       uint32_t appid) override;
   void PostTrace(const std::string& text) override;
   void Log(int level, const std::string& text) override;
 

@@ -4,6 +4,7 @@
 
 #include "gateclient/client_frame/gate_dispatch.h"
 #include "gateclient/client_frame/protocol_test_support.h"
+#include "testing/update_server/temp_folder.h"
 
 namespace qvc {
 namespace {
@@ -55,6 +56,41 @@ TEST(CatalogueGlueTest, AuthInfoStartsTheCatalogueWhoseRequestsAndRepliesTravelT
     waiter.Open();  // lets the refresh thread end; the glue joins it when it goes
   }
   EXPECT_EQ(PlanListInstance(), nullptr);
+}
+
+TEST(CatalogueGlueTest, SettingsComeFromTheClientIniWithTheirDefaultsWhereItIsSilent) {
+  struct Case {
+    const char* ini;  // null: no file at all
+    PlanListSettings expected;
+  };
+  const Case cases[] = {
+      {nullptr, {1, 30, 0, 1, 0}},
+      {"[main]\n", {1, 30, 0, 1, 0}},
+      {"[main]\npageid=7\n开赛点获取间隔秒数=12\n快速开赛列表=1\n推荐大赛列表=0\ngamekind=502\n",
+       {7, 12, 1, 0, 502}},
+      // Only 1 asks for a special list; the value is carried as it is.
+      {"[main]\n快速开赛列表=2\n", {1, 30, 2, 1, 0}},
+      // The keys live in [main]; elsewhere they are not read.
+      {"[ui]\npageid=9\n", {1, 30, 0, 1, 0}},
+  };
+  for (const Case& c : cases) {
+    update_server::TempFolder folder("tvx_catalogue_settings");
+    if (c.ini != nullptr) {
+      ASSERT_TRUE(update_server::PutFile(folder.path(), "client.ini", c.ini));
+    }
+    QConfig config(folder.Sub("client.ini"));
+    config.Load();
+    const PlanListSettings got = PlanListSettingsFromConfig(config);
+    SCOPED_TRACE(c.ini == nullptr ? "(no file)" : c.ini);
+    EXPECT_EQ(got.page_id, c.expected.page_id);
+    EXPECT_EQ(got.refresh_interval_s, c.expected.refresh_interval_s);
+    EXPECT_EQ(got.quick_start_list, c.expected.quick_start_list);
+    EXPECT_EQ(got.recommended_list, c.expected.recommended_list);
+    EXPECT_EQ(got.game_kind, c.expected.game_kind);
+  }
+  // The catalogue's own defaults are the settings' defaults.
+  const PlanListSettings defaults;
+  EXPECT_EQ(defaults.page_id, 1u);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ namespace qvc {
 
 // The catalogue's items of the client settings.
 struct PlanListSettings {
-  uint32_t page_id = 0;             // "pageid"
+  uint32_t page_id = 1;             // "pageid"
   uint32_t refresh_interval_s = 30;  // "开赛点获取间隔秒数"
   uint32_t quick_start_list = 0;    // "快速开赛列表": requested when 1
   uint32_t recommended_list = 1;    // "推荐大赛列表": requested when 1

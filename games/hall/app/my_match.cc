@@ -38,8 +38,7 @@ void MyMatch::OnJoinRsp(qv::CMD_base* command) {
   const auto& reply = static_cast<qv::CmdJoinRsp*>(command)->message;
   if (reply.join_result() != qv::matchclient::JoinRsp::JOIN_RESULT_ACCEPTED)
     return;
-  // Plan ids are 32-bit in the hall; the wire's high half names no plan of ours.
-  const auto plan_id = static_cast<uint32_t>(reply.plan_id());
+  const uint32_t plan_id = HallPlanId(reply.plan_id());
   std::lock_guard<std::mutex> lock(mu_);
   if (reply.is_quit()) {
     signups_.erase(plan_id);

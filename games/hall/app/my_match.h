@@ -17,6 +17,13 @@
 
 namespace hall {
 
+// The hall's plan id of a plan id as the match service sends it (JoinRsp.plan_id is 64-bit): its
+// low half, the key of the sign-ups and of the plan rows. The high half names no plan of the
+// hall; taking it here keeps it out of every 32-bit use downstream.
+constexpr uint32_t HallPlanId(uint64_t wire_plan_id) {
+  return static_cast<uint32_t>(wire_plan_id & 0xFFFFFFFFu);
+}
+
 struct MyMatchRecord {
   uint32_t plan_id = 0;   // the key repeated; 0 in a record made by a match start alone
   uint64_t match_id = 0;  // of the JoinRsp that made it; 0 in a record made by a match start

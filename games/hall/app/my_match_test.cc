@@ -96,8 +96,9 @@ TEST(MyMatchTest, ReadsWhileTheJobThreadWrites) {
   });
   while (!done) {
     for (uint32_t plan = 0; plan < 64; ++plan) {
-      if (const auto record = my_match.FindSignup(plan))
+      if (const auto record = my_match.FindSignup(plan)) {
         EXPECT_EQ(record->plan_id, plan);
+      }
     }
   }
   job.join();

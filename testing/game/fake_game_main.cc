@@ -4,6 +4,13 @@
 // TARVIX_FAKE_GAME_SEND, receives TARVIX_FAKE_GAME_EXPECT frames and exits with
 // TARVIX_FAKE_GAME_EXIT. TARVIX_FAKE_GAME_MODE makes it misbehave.
 //
+// With TARVIX_FAKE_GAME_WINDOW=1 it is the demo game a person watches: a window (SDL) shows the
+// launch fields and a line for every message the hall sends, and the game runs until that window
+// is closed, the hall process has ended, or TARVIX_FAKE_GAME_TIMEOUT_MS (when given) has passed.
+// The channel is read on a second thread, which hands the window its texts; the expected count
+// only decides when a TARVIX_FAKE_GAME_SEND_AFTER list goes out. Without a display the game says
+// so in its record and runs without the window.
+//
 // Record lines:
 //   params <launch parameters>
 //   open ok | open failed read=<code> write=<code> | no channel
@@ -11,21 +18,31 @@
 //   recv type=<t> kind=<k> subid=<s> len=<frame bytes> routing=<hex> body=<hex> (or: recv short)
 //   dropped corrupt                (the hall removed the damaged message)
 //   timeout received=<n>
+//   window shown <title> | window unavailable <why> | shown <text> | hall gone | window closed
 //   exit <code>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "gateclient/ipc/cxqueue.h"
 #include "gateclient/ipc/queue_layout.h"
 #include "gateclient/ipc/win_ipc.h"
 #include "platform/file_util.h"
 #include "platform/named_sync.h"
+#include "platform/process.h"
 #include "platform/thread_util.h"
+#include "skinui/message_queue.h"
+#include "skinui/sdl/sdl_backend.h"
+#include "skinui/test_driver.h"
 #include "testing/game/fake_game_options.h"
+#include "testing/game/game_window.h"
+#include "testing/game/hall_message_text.h"
 
 namespace fake_game {
 namespace {
@@ -34,11 +51,15 @@ namespace ql = queue_layout;
 
 // Bodies longer than this are recorded by length only.
 constexpr size_t kMaxRecordedBody = 4096;
+// How often the windowed game looks whether the hall is still there.
+constexpr auto kHallWatchInterval = std::chrono::milliseconds(250);
 
+// Written from the channel thread and, with the window, the window thread.
 class Recorder {
  public:
   explicit Recorder(std::string path) : path_(std::move(path)) {}
   void Line(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
     text_ += line;
     text_ += '\n';
     if (!path_.empty())
@@ -46,8 +67,16 @@ class Recorder {
   }
 
  private:
+  std::mutex mutex_;
   std::string path_;
-  std::string text_;
+  std::string text_;  // guarded by mutex_
+};
+
+// What the channel loop does beside recording when the game has a window.
+struct WindowLink {
+  std::shared_ptr<GameInbox> inbox;
+  const std::atomic<bool>* stop = nullptr;  // set once the window has closed
+  HWND window = nullptr;
 };
 
 using Clock = std::chrono::steady_clock;
@@ -111,6 +140,12 @@ void SendAll(CXQueue& out, const Options& o, Recorder& rec) {
   }
 }
 
+// True when the hall that started the game (the channel's process id) has ended.
+bool HallGone(uint32_t hall_pid) {
+  return platform::SystemProcessLauncher().WaitForPid(static_cast<pid_t>(hall_pid), 0) ==
+         platform::WaitOutcome::kExited;
+}
+
 void RecordFrame(const std::string& bytes, Recorder& rec) {
   auto f = qvc::DecodeHallFrame(bytes);
   if (!f) {
@@ -125,10 +160,13 @@ void RecordFrame(const std::string& bytes, Recorder& rec) {
       " body=" + body);
 }
 
-int Run(const Options& o, Recorder& rec) {
-  rec.Line("params " + o.params);
+// The game's work on the channel. Returns the exit code; the caller records it.
+int Run(const Options& o, Recorder& rec, const WindowLink& link) {
+  const bool windowed = link.inbox != nullptr;
   if (!o.has_channel) {
     rec.Line("no channel");
+    if (windowed)
+      link.inbox->SetStatus("启动参数里没有通道的进程号和方案号");
     return kExitNoChannel;
   }
   const std::string read_name = qvc::ToClientQueueName(o.process_id, o.plan_id);
@@ -138,9 +176,13 @@ int Run(const Options& o, Recorder& rec) {
   uint32_t write_rc = out.Open(write_name.c_str());
   if (read_rc != kQueueOk || write_rc != kQueueOk) {
     rec.Line("open failed read=" + std::to_string(read_rc) + " write=" + std::to_string(write_rc));
+    if (windowed)
+      link.inbox->SetStatus("无法打开与大厅的通道");
     return kExitNoChannel;
   }
   rec.Line("open ok");
+  if (windowed)
+    link.inbox->SetStatus("通道已打开，等待大厅的消息…");
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(o.timeout_ms);
 
   switch (o.mode) {
@@ -174,14 +216,35 @@ int Run(const Options& o, Recorder& rec) {
   if (!o.send_after)
     SendAll(out, o, rec);
   if (o.mode == Mode::kNeverRead) {
-    while (!Expired(deadline))
+    while (!Expired(deadline) && !(windowed && link.stop->load()))
       platform::SleepMs(10);
-    rec.Line("exit " + std::to_string(o.exit_code));
     return o.exit_code;
   }
   uint32_t received = 0;
+  bool sent_after = !o.send_after;
   std::string buffer;
-  while (received < o.expect && !Expired(deadline)) {
+  Clock::time_point next_watch = Clock::now() + kHallWatchInterval;
+  // Alone the game ends with its expected frames or its time-out; with a window, when the window
+  // has closed (the window's own life ends at a given time-out).
+  auto more = [&] {
+    if (windowed)
+      return !link.stop->load();
+    return received < o.expect && !Expired(deadline);
+  };
+  while (more()) {
+    if (!sent_after && received >= o.expect) {
+      SendAll(out, o, rec);
+      sent_after = true;
+    }
+    if (windowed && Clock::now() >= next_watch) {
+      next_watch = Clock::now() + kHallWatchInterval;
+      if (HallGone(o.process_id)) {
+        rec.Line("hall gone");
+        link.inbox->SetStatus("大厅已退出，游戏结束");
+        skinui::PostMessage(link.window, WM_CLOSE, IDOK, 0);
+        break;
+      }
+    }
     uint32_t total = 0, seq = 0;
     uint32_t rc = in.Read(nullptr, &total, &seq, nullptr, 100);
     if (rc == kQueueEmpty) {
@@ -201,6 +264,8 @@ int Run(const Options& o, Recorder& rec) {
     buffer.resize(length);
     RecordFrame(buffer, rec);
     ++received;
+    if (windowed)
+      link.inbox->AddLine(DescribeHallFrame(buffer).text);
     if (o.mode == Mode::kEcho) {
       auto f = qvc::DecodeHallFrame(buffer);
       if (f) {
@@ -209,13 +274,48 @@ int Run(const Options& o, Recorder& rec) {
       }
     }
   }
-  if (received < o.expect)
+  if (!windowed && received < o.expect)
     rec.Line("timeout received=" + std::to_string(received));
-  if (o.send_after)
+  if (!sent_after)
     SendAll(out, o, rec);
-  WaitDrained(out, deadline);
-  rec.Line("exit " + std::to_string(o.exit_code));
+  WaitDrained(out, windowed ? Clock::now() + std::chrono::seconds(1) : deadline);
   return o.exit_code;
+}
+
+// The demo game: the window on this thread, the channel on a second one. Returns the exit code.
+int RunWithWindow(const Options& o, Recorder& rec) {
+  skinui::SdlBackend backend;
+  if (!backend.ok()) {
+    rec.Line("window unavailable " + backend.error());
+    return Run(o, rec, {});
+  }
+  skinui::SetBackend(&backend);
+  int code = 0;
+  {
+    GameWindow window(ParseLaunchFields(o.params));
+    window.on_shown = [&](const std::string& text) {
+      rec.Line("shown " + text);
+      if (!o.screenshot_path.empty())
+        skinui::TestDriver::SaveScreenshot(window, o.screenshot_path);
+    };
+    if (!window.Open()) {
+      rec.Line("window unavailable the window could not be made");
+      skinui::SetBackend(nullptr);
+      return Run(o, rec, {});
+    }
+    rec.Line("window shown " + window.Title());
+    if (o.timeout_set)
+      window.CloseAfter(o.timeout_ms);
+    std::atomic<bool> stop{false};
+    WindowLink link{window.inbox(), &stop, window.GetHWND()};
+    std::thread channel([&] { code = Run(o, rec, link); });
+    skinui::RunMessageLoop();
+    stop = true;
+    channel.join();
+    rec.Line("window closed");
+  }
+  skinui::SetBackend(nullptr);
+  return code;
 }
 
 }  // namespace
@@ -232,5 +332,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   fake_game::Recorder rec(options.record_path);
-  return fake_game::Run(options, rec);
+  rec.Line("params " + options.params);
+  const int code =
+      options.window ? fake_game::RunWithWindow(options, rec) : fake_game::Run(options, rec, {});
+  rec.Line("exit " + std::to_string(code));
+  return code;
 }

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "testing/game/launch_fields.h"
+
 namespace fake_game {
 
 namespace {
@@ -53,19 +55,6 @@ std::vector<std::string> Split(const std::string& text, char sep) {
   while (std::getline(in, item, sep))
     out.push_back(item);
   return out;
-}
-
-// Value of "name:" in a '|'-separated parameter text.
-std::optional<std::string> Param(const std::string& params, const std::string& name) {
-  for (const std::string& item : Split(params, '|')) {
-    std::string trimmed = item;
-    while (!trimmed.empty() && trimmed.front() == ' ')
-      trimmed.erase(0, 1);
-    if (trimmed.compare(0, name.size() + 1, name + ":") == 0) {
-      return trimmed.substr(name.size() + 1);
-    }
-  }
-  return std::nullopt;
 }
 
 bool Fail(std::string* error, const char* why) {
@@ -147,8 +136,9 @@ bool ParseOptions(int argc, char** argv, const char* (*getenv)(const char*), Opt
       out->params += ' ';
     out->params += argv[i];
   }
-  auto pid = Param(out->params, "process_id");
-  auto plan = Param(out->params, "plan_id");
+  const std::vector<LaunchField> fields = ParseLaunchFields(out->params);
+  auto pid = FindLaunchField(fields, "process_id");
+  auto plan = FindLaunchField(fields, "plan_id");
   uint64_t pid_value = 0;
   out->has_channel = pid && plan && ParseUnsigned(*pid, UINT32_MAX, &pid_value) &&
                      ParseSigned64(*plan, &out->plan_id);
@@ -179,8 +169,11 @@ bool ParseOptions(int argc, char** argv, const char* (*getenv)(const char*), Opt
     if (!ParseUnsigned(env(kEnvTimeout), 600000, &v))
       return Fail(error, "bad timeout");
     out->timeout_ms = static_cast<uint32_t>(v);
+    out->timeout_set = true;
   }
   out->send_after = env(kEnvSendAfter) == "1";
+  out->window = env(kEnvWindow) == "1";
+  out->screenshot_path = env(kEnvScreenshot);
   if (!env(kEnvExit).empty())
     out->exit_code = std::atoi(env(kEnvExit).c_str());
   return true;

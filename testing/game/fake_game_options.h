@@ -18,6 +18,11 @@ inline constexpr const char kEnvExpect[] = "TARVIX_FAKE_GAME_EXPECT";         //
 inline constexpr const char kEnvSendAfter[] = "TARVIX_FAKE_GAME_SEND_AFTER";  // "1": after them
 inline constexpr const char kEnvTimeout[] = "TARVIX_FAKE_GAME_TIMEOUT_MS";
 inline constexpr const char kEnvExit[] = "TARVIX_FAKE_GAME_EXIT";
+// "1": open a window that shows the launch fields and the hall's messages; the game then runs
+// until the window is closed (or the hall has gone, or TARVIX_FAKE_GAME_TIMEOUT_MS when set).
+inline constexpr const char kEnvWindow[] = "TARVIX_FAKE_GAME_WINDOW";
+// With the window: a PNG of it written each time it shows a new message.
+inline constexpr const char kEnvScreenshot[] = "TARVIX_FAKE_GAME_SCREENSHOT";
 
 // Exit code when the channel cannot be opened or the launch parameters lack its numbers.
 inline constexpr int kExitNoChannel = 90;
@@ -43,7 +48,10 @@ struct Options {
   uint32_t expect = 0;
   bool send_after = false;
   uint32_t timeout_ms = 5000;
+  bool timeout_set = false;  // TARVIX_FAKE_GAME_TIMEOUT_MS was given
   int exit_code = 0;
+  bool window = false;
+  std::string screenshot_path;
 };
 
 std::optional<Mode> ParseMode(const std::string& text);

@@ -1,0 +1,45 @@
+// tarvix_make_check_list: writes the check-list of a folder for a local update server, or for an
+// installed program folder.
+//
+//   tarvix_make_check_list <folder> [-o <list file>] [-x <path to leave out>]...
+//
+// The list goes to <folder>/update.cl unless -o names another file; a list inside the folder is
+// never listed itself. -x takes a path relative to the folder ('/' between parts): that file, or
+// that folder with all it holds, is left out. Prints the number of files listed. Exit codes:
+// 0 written, 1 a file cannot be listed or the list cannot be written, 2 bad arguments.
+#include <cstdio>
+#include <string>
+
+#include "platform/file_util.h"
+#include "testing/update_server/check_list_maker.h"
+
+int main(int argc, char** argv) {
+  std::string folder, list;
+  update_server::CheckListOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "-o" || arg == "-x") && i + 1 < argc) {
+      (arg == "-o" ? list : options.exclude.emplace_back()) = argv[++i];
+    } else if (!arg.empty() && arg[0] != '-' && folder.empty()) {
+      folder = arg;
+    } else {
+      folder.clear();
+      break;
+    }
+  }
+  if (folder.empty()) {
+    std::fprintf(stderr, "usage: %s <folder> [-o <list file>] [-x <path to leave out>]...\n",
+                 argv[0]);
+    return 2;
+  }
+  if (list.empty())
+    list = platform::JoinPath(folder, "update.cl");
+  std::string error;
+  const int count = update_server::WriteCheckListOf(folder, list, options, &error);
+  if (count < 0) {
+    std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
+    return 1;
+  }
+  std::printf("%d files listed in %s\n", count, list.c_str());
+  return 0;
+}

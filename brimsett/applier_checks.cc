@@ -7,14 +7,14 @@
 
 #include "brimsett/applier.h"
 #include "brimsett/fake_launcher.h"
+#include "games/hall/text/printable.h"
 #include "games/hall/update/check_list.h"
 #include "platform/message_box.h"
-#include "testing/corpus/printable.h"
 
 namespace brimsett {
 namespace {
 
-using testing_corpus::Printable;
+using hall::Printable;
 
 constexpr std::string_view kDestination = "/d";
 constexpr std::string_view kSource = "/d/cache/T";

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <string>
@@ -376,6 +378,13 @@ TEST(NamedMutexTest, UnlockByAnotherThreadLeavesTheOwnerHoldingIt) {
 // Waiters asleep on a held mutex are all let in, one per unlock, well within their time-out:
 // the unlock wakes one, and each taker that slept keeps the waiters bit so that its own unlock
 // wakes the next rather than leaving it to its periodic look.
+// Whether thread `tid` of this process is inside a futex wait: a waiter asleep on the mutex.
+bool InFutexWait(pid_t tid) {
+  std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
+  long number = -1;
+  return static_cast<bool>(in >> number) && number == SYS_futex;
+}
+
 TEST(NamedMutexTest, SleepingWaitersAreWokenInTurn) {
   std::string name = UniqueName("mturn");
   NamedMutex m;
@@ -385,9 +394,11 @@ TEST(NamedMutexTest, SleepingWaitersAreWokenInTurn) {
   MutexScribbler peer;
   ASSERT_TRUE(peer.Open(name));
   std::atomic<int> taken{0}, flagged{0};
+  std::atomic<pid_t> tids[kWaiters] = {};
   std::vector<std::thread> waiters;
   for (int i = 0; i < kWaiters; ++i) {
-    waiters.emplace_back([&] {
+    waiters.emplace_back([&, i] {
+      tids[i] = static_cast<pid_t>(syscall(SYS_gettid));
       NamedMutex mine;
       if (!mine.Open(name) || mine.Lock(5000) != WaitResult::kSignaled)
         return;
@@ -397,7 +408,19 @@ TEST(NamedMutexTest, SleepingWaitersAreWokenInTurn) {
       mine.Unlock();
     });
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let them go to sleep
+  // Every waiter asleep at one look (each wakes every 20 ms to check the owner, so a look may
+  // catch one awake; look again).
+  const auto asleep = [&] {
+    for (const std::atomic<pid_t>& tid : tids) {
+      if (tid == 0 || !InFutexWait(tid))
+        return false;
+    }
+    return true;
+  };
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  while (!asleep() && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(asleep()) << "the waiters never all slept";
   auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(m.Unlock());
   for (std::thread& t : waiters)

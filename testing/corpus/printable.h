@@ -1,26 +1,10 @@
-// Bytes shown in a check's failure text: printable ASCII as it is, anything else (and '\') as
-// \xNN, so a failure names the exact input whatever it holds.
+// The corpus checks show bytes as the hall's diagnostics do (games/hall/text/printable.h).
 #pragma once
 
-#include <string>
-#include <string_view>
+#include "games/hall/text/printable.h"
 
 namespace testing_corpus {
 
-inline std::string Printable(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out += ch;
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-  }
-  return out;
-}
+using hall::Printable;
 
 }  // namespace testing_corpus

@@ -29,6 +29,9 @@ bool HallRuntime::Start() {
 
   qvc::ClientFrameOptions frame_options;
   frame_options.clock = options_.clock;
+  frame_options.job_clock = options_.job_clock;
+  frame_options.job_waiter = options_.job_waiter;
+  frame_options.make_agent = options_.make_agent;
   frame_options.client_ini = platform::JoinPath(folder_, kClientIniPath);
   frame_options.addr_ini = platform::JoinPath(folder_, kAddrIniPath);
   bool prepared = false;

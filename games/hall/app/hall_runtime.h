@@ -37,10 +37,15 @@ struct HallRuntimeOptions {
   platform::ProcessLauncher* launcher = &platform::SystemProcessLauncher();
   // Makes a game table's channel; null: the shared-memory channel.
   std::function<std::unique_ptr<qvc::IWinIpc>()> make_channel;
-  // Time of the client frame and the catalogue, and the catalogue's polling waits. The waiter
-  // must let the catalogue's refresh thread end when Stop joins it.
+  // What the gate client runs on (see qvc::ClientFrameOptions): wall time of the client frame
+  // and the catalogue, the job thread's time and waits, the catalogue's polling waits, and the
+  // network agent. A headless hall gives manual clocks and waiters and a scripted agent; its
+  // manual waiters are opened before Stop, which joins the threads waiting on them.
   platform::Clock* clock = &platform::SystemClock();
+  const platform::Clock* job_clock = &platform::SystemClock();
+  platform::Waiter* job_waiter = &platform::SystemWaiter();
   platform::Waiter* catalogue_waiter = &platform::SystemWaiter();
+  std::function<IJobAgent*()> make_agent;  // null: the network agent over TCP
 };
 
 class HallRuntime : public HallGate {

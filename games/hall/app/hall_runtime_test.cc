@@ -15,6 +15,7 @@
 
 #include "client/captcha.pb.h"
 #include "client/hallclient.pb.h"
+#include "games/hall/app/testing/queued_poster.h"
 #include "gate/gate.pb.h"
 #include "gateclient/client_frame/e2e_support.h"
 #include "gateclient/client_frame/login_digest.h"
@@ -31,59 +32,13 @@ namespace {
 using namespace std::chrono_literals;
 using qvc::e2e::WaitUntil;
 
-// The main window's end of the hand-over: records are queued as the window's message queue
-// would hold them and handled when the test (the window thread) drains them.
-class QueueWindow : public qvc::NetResultPoster {
- public:
-  struct Seen {
-    uint16_t kind;
-    uint16_t subid;
-    uint64_t app_session;
-    bool operator==(const Seen&) const = default;
-  };
-
-  ~QueueWindow() override { Drain(); }
-
-  bool PostToMainWindow(uint32_t message, qvc::NetResultRecord* record) override {
-    if (message != qvc::kWmNetResult)
-      return false;
-    std::lock_guard<std::mutex> lock(mu_);
-    queue_.push_back(record);
-    return true;
-  }
-
-  // Handles every queued record as the window does: looks at it, then finishes it.
-  void Drain() {
-    std::deque<qvc::NetResultRecord*> taken;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      taken.swap(queue_);
-    }
-    for (qvc::NetResultRecord* record : taken) {
-      seen_.push_back({record->command->kind, record->command->subid, record->app_session});
-      qvc::FinishNetResult(record);
-    }
-  }
-
-  // Drains until a record of (kind, subid) was handled.
-  bool WaitFor(uint16_t kind, uint16_t subid) {
-    return WaitUntil([&] {
-      Drain();
-      for (const Seen& s : seen_) {
-        if (s.kind == kind && s.subid == subid)
-          return true;
-      }
-      return false;
-    });
-  }
-
-  const std::vector<Seen>& seen() const { return seen_; }
-
- private:
-  std::mutex mu_;
-  std::deque<qvc::NetResultRecord*> queue_;
-  std::vector<Seen> seen_;  // window thread only
-};
+// Drains `window` until a record of (kind, subid) was handled.
+bool WaitFor(testing::QueuedPoster& window, uint16_t kind, uint16_t subid) {
+  return WaitUntil([&] {
+    window.Drain();
+    return window.Saw(kind, subid);
+  });
+}
 
 size_t ThreadCount() {
   size_t count = 0;
@@ -138,7 +93,7 @@ class HallRuntimeTest : public ::testing::Test {
 
   void TearDown() override { gate_.Stop(); }
 
-  HallRuntimeOptions Options(QueueWindow* window) {
+  HallRuntimeOptions Options(testing::QueuedPoster* window) {
     HallRuntimeOptions options;
     options.program_folder = folder_.path();
     options.poster = window;
@@ -153,7 +108,7 @@ class HallRuntimeTest : public ::testing::Test {
 TEST_F(HallRuntimeTest, LogsInThroughTheHallGateFillsTheCatalogueAndStopsWithNothingLeft) {
   ASSERT_TRUE(update_server::PutFile(folder_.path(), "LobbyData/client.ini",
                                      "[main]\npageid=4\ngamekind=502\n"));
-  QueueWindow window;
+  testing::QueuedPoster window;
   const size_t threads_before = ThreadCount();
   qvc::PlanManager* made = nullptr;
   HallRuntimeOptions options = Options(&window);
@@ -187,7 +142,7 @@ TEST_F(HallRuntimeTest, LogsInThroughTheHallGateFillsTheCatalogueAndStopsWithNot
   EXPECT_EQ(hall_gate.login_token(), 0x51u);
   EXPECT_EQ(hall_gate.user_id(), 10001u);
   EXPECT_EQ(hall_gate.base_info().nick_name(), "dora");
-  ASSERT_TRUE(window.WaitFor(qv::cmd::kKindClient, qv::cmd::client::kLoginRsp));
+  ASSERT_TRUE(WaitFor(window, qv::cmd::kKindClient, qv::cmd::client::kLoginRsp));
 
   // The AuthInfo after the login starts the catalogue; its replies reach the plan list and the
   // window.
@@ -202,9 +157,9 @@ TEST_F(HallRuntimeTest, LogsInThroughTheHallGateFillsTheCatalogueAndStopsWithNot
   }));
   EXPECT_EQ(list->held_version(), 3u);
   EXPECT_EQ(list->current_group(), 21u);
-  ASSERT_TRUE(window.WaitFor(qv::cmd::kKindHallClient, qv::cmd::hallclient::kAllGroupRsp));
-  ASSERT_TRUE(window.WaitFor(qv::cmd::kKindHallClient, qv::cmd::hallclient::kAllPlanRsp));
-  ASSERT_TRUE(window.WaitFor(qv::cmd::kKindHallClient, qv::cmd::hallclient::kPlanAllStartPoint));
+  ASSERT_TRUE(WaitFor(window, qv::cmd::kKindHallClient, qv::cmd::hallclient::kAllGroupRsp));
+  ASSERT_TRUE(WaitFor(window, qv::cmd::kKindHallClient, qv::cmd::hallclient::kAllPlanRsp));
+  ASSERT_TRUE(WaitFor(window, qv::cmd::kKindHallClient, qv::cmd::hallclient::kPlanAllStartPoint));
   // Every catalogue request names the configured page; the plan requests the configured kind.
   size_t group_requests = 0, plan_requests = 0;
   for (const auto& [subid, data] : HallRequests(gate_)) {
@@ -235,7 +190,7 @@ TEST_F(HallRuntimeTest, LogsInThroughTheHallGateFillsTheCatalogueAndStopsWithNot
   captcha.set_captcha_id("c-1");
   gate_.SendTransfer(-1, qv::cmd::kKindCaptcha, qv::cmd::captcha::kCaptchaRsp,
                      captcha.SerializeAsString());
-  ASSERT_TRUE(window.WaitFor(qv::cmd::kKindCaptcha, qv::cmd::captcha::kCaptchaRsp));
+  ASSERT_TRUE(WaitFor(window, qv::cmd::kKindCaptcha, qv::cmd::captcha::kCaptchaRsp));
 
   runtime.Stop();
   EXPECT_FALSE(runtime.running());
@@ -257,7 +212,7 @@ TEST_F(HallRuntimeTest, LogsInThroughTheHallGateFillsTheCatalogueAndStopsWithNot
 }
 
 TEST_F(HallRuntimeTest, WithoutSettingsTheCatalogueAsksForPageOne) {
-  QueueWindow window;
+  testing::QueuedPoster window;
   HallRuntime runtime(Options(&window));
   ASSERT_TRUE(runtime.Start());
   runtime.SetCredentials("dora", "pa55");
@@ -282,7 +237,7 @@ TEST_F(HallRuntimeTest, WithoutSettingsTheCatalogueAsksForPageOne) {
 }
 
 TEST_F(HallRuntimeTest, ASecondRuntimeIsRefusedAndLeavesTheFirstOneAndItsWindowAlone) {
-  QueueWindow first_window, second_window;
+  testing::QueuedPoster first_window, second_window;
   HallRuntime first(Options(&first_window));
   ASSERT_TRUE(first.Start());
   {
@@ -295,7 +250,7 @@ TEST_F(HallRuntimeTest, ASecondRuntimeIsRefusedAndLeavesTheFirstOneAndItsWindowA
   EXPECT_NE(qvc::ProgramClientFrame(), nullptr) << "the refused one's end took nothing away";
   first.SetCredentials("dora", "pa55");
   first.StartLogin();
-  ASSERT_TRUE(first_window.WaitFor(qv::cmd::kKindClient, qv::cmd::client::kLoginRsp));
+  ASSERT_TRUE(WaitFor(first_window, qv::cmd::kKindClient, qv::cmd::client::kLoginRsp));
   second_window.Drain();
   EXPECT_TRUE(second_window.seen().empty());
   EXPECT_EQ(services_.logins().size(), 1u);

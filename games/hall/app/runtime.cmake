@@ -10,3 +10,7 @@ tarvix_test(hall_runtime_test
   LIBS hall_runtime testing_gate_hall update_server_fixture
   LABEL integration
   TIMEOUT 120)
+
+tarvix_test(hall_runtime_headless_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/hall_runtime_headless_test.cc
+  LIBS hall_runtime gateclient_scripted_agent update_server_fixture)

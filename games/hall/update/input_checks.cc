@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 
+#include "games/hall/text/printable.h"
 #include "games/hall/text/text_convert.h"
 #include "games/hall/update/check_list.h"
 #include "games/hall/update/list_diff.h"
@@ -17,12 +18,11 @@
 #include "games/hall/update/url.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
-#include "testing/corpus/printable.h"
 
 namespace hall {
 namespace {
 
-using testing_corpus::Printable;
+using hall::Printable;
 
 constexpr std::string_view kBase = "/update/product";
 constexpr std::string_view kUrlHost = "updates.test";

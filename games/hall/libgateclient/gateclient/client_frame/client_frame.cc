@@ -60,7 +60,9 @@ class ClientFrame::PostGuard final : public IJobProcessPool {
 
 namespace {
 
-void ReconnectNow(ClientFrame* frame) { frame->Reconnect(0); }
+void ReconnectNow(ClientFrame* frame) {
+  frame->Reconnect(0);
+}
 
 }  // namespace
 
@@ -71,7 +73,7 @@ ClientFrame::ClientFrame(ClientFrameOptions options)
       dispatch_(session_, send_path_, publisher_, requests_),
       proc_(this),
       network_proc_(std::make_unique<NetworkProc>(this)),
-      pool_(new KJobThread()) {
+      pool_(new KJobThread(*options_.job_clock, *options_.job_waiter)) {
   last_gate_frame_ = options_.clock->WallSeconds();
   dispatch_.RegisterDefaultFactories();
   post_guard_ = std::make_unique<PostGuard>(pool_);
@@ -79,7 +81,8 @@ ClientFrame::ClientFrame(ClientFrameOptions options)
 
 ClientFrame::~ClientFrame() {
   Stop();
-  if (pool_ != nullptr) pool_->WaitAndDestroy();  // never started
+  if (pool_ != nullptr)
+    pool_->WaitAndDestroy();  // never started
 }
 
 bool ClientFrame::Start() {
@@ -90,8 +93,11 @@ bool ClientFrame::Start() {
 
   proc_.RegisterHandlers();
   pool_->RegisterProcess(network_proc_.get(), 0);
-  if (!pool_->Start(0)) return false;
-  IJobAgent* agent = CreateJobAgent();
+  if (!pool_->Start(0))
+    return false;
+  IJobAgent* agent = options_.make_agent ? options_.make_agent() : CreateJobAgent();
+  if (agent == nullptr)
+    return false;
   if (!agent->Init(post_guard_.get(), 0, 0, 0, 0, nullptr)) {
     agent->Release();
     return false;
@@ -103,7 +109,8 @@ bool ClientFrame::Start() {
 }
 
 void ClientFrame::Stop() {
-  if (!started_.exchange(false)) return;
+  if (!started_.exchange(false))
+    return;
   stopping_.store(true);
   no_reconnect_.store(true);
   // The connection thread may still report: from now on its reports are dropped.
@@ -119,21 +126,24 @@ void ClientFrame::Stop() {
     std::unique_lock<std::shared_mutex> lock(agent_mutex_);
     agent = agent_.exchange(nullptr);
   }
-  if (agent != nullptr) agent->Release();
+  if (agent != nullptr)
+    agent->Release();
   connected_.store(false);
   connecting_.store(false);
   link_.Closed();
 }
 
 void ClientFrame::Reconnect(uint32_t delay_ms) {
-  if (stopping_.load()) return;
+  if (stopping_.load())
+    return;
   if (delay_ms != 0) {
     pool_->PostCommand(new qv::CMD_LambdaFunction<ClientFrame*>(&ReconnectNow, delay_ms, this));
     return;
   }
   std::shared_lock<std::shared_mutex> lock(agent_mutex_);
   IJobAgent* agent = agent_.load();
-  if (no_reconnect_.load() || agent == nullptr) return;
+  if (no_reconnect_.load() || agent == nullptr)
+    return;
   qv::CMDNetwork_ConnectTo connect;
   ChooseGateAddress(&connect.host, &connect.port);
   connecting_.store(true);
@@ -152,7 +162,8 @@ void ClientFrame::ChooseGateAddress(std::string* host, uint32_t* port) const {
   }
   std::vector<std::string> entries;
   for (const std::string& entry : addresses.addr.entries) {
-    if (!entry.empty()) entries.push_back(entry);
+    if (!entry.empty())
+      entries.push_back(entry);
   }
   std::string chosen;
   if (entries.empty()) {
@@ -177,42 +188,51 @@ void ClientFrame::KickGate() {
   connecting_.store(false);
   std::shared_lock<std::shared_mutex> lock(agent_mutex_);
   IJobAgent* agent = agent_.load();
-  if (agent == nullptr) return;
+  if (agent == nullptr)
+    return;
   qv::CMDNetwork_KickConnection kick;
   kick.routing.connid = connid_.load();
   agent->HandleCommand(&kick);
 }
 
 bool ClientFrame::SendToGate(qv::CMD_base* command) {
-  if (stopping_.load() || agent_.load() == nullptr || !connected_.load()) return false;
+  if (stopping_.load() || agent_.load() == nullptr || !connected_.load())
+    return false;
   // One snapshot for the whole send: the connection and its key belong together.
   const std::shared_ptr<const LinkSnapshot> link = link_.Get();
-  if (link->connid == 0) return false;
+  if (link->connid == 0)
+    return false;
   if (command->kind == qv::cmd::kKindNetwork &&
       command->subid == qv::CMDNetwork_DataMessage::kSubId) {
     return SendData(static_cast<qv::CMDNetwork_DataMessage*>(command), *link);
   }
-  if (command->kind != qv::cmd::kKindGate) return false;
+  if (command->kind != qv::cmd::kKindGate)
+    return false;
   // Application messages wait for the hello, so none leaves in clear on a keyed link.
-  if (command->subid == qv::cmd::gate::kTransferDataReq && !link->hello_done) return false;
+  if (command->subid == qv::cmd::gate::kTransferDataReq && !link->hello_done)
+    return false;
   const std::string trace = ">> gate 0,小类=" + std::to_string(command->subid);
   PostTraceText(trace.c_str());
   qv::CMDNetwork_DataMessage message;
-  if (!qv::EncodeGateCommand(*command, message)) return false;
+  if (!qv::EncodeGateCommand(*command, message))
+    return false;
   return SendData(&message, *link);
 }
 
 bool ClientFrame::SendData(qv::CMDNetwork_DataMessage* message, const LinkSnapshot& link) {
   std::shared_lock<std::shared_mutex> lock(agent_mutex_);
   IJobAgent* agent = agent_.load();
-  if (agent == nullptr) return false;
+  if (agent == nullptr)
+    return false;
   message->routing.connid = link.connid;
-  if (link.cipher != nullptr) message->payload = EncryptPayload(*link.cipher, message->payload);
+  if (link.cipher != nullptr)
+    message->payload = EncryptPayload(*link.cipher, message->payload);
   return agent->HandleCommand(message);
 }
 
 void ClientFrame::OnNetworkCommand(qv::CMD_base* command) {
-  if (command->kind != qv::cmd::kKindNetwork) return;
+  if (command->kind != qv::cmd::kKindNetwork)
+    return;
   switch (command->subid) {
     case qv::CMDNetwork_OnConnectionCome::kSubId:
       OnConnected(command);
@@ -234,16 +254,19 @@ void ClientFrame::OnNetworkCommand(qv::CMD_base* command) {
 void ClientFrame::OnData(qv::CMDNetwork_DataMessage* message) {
   const int64_t now = options_.clock->WallSeconds();
   last_data_ = now;
-  if (message->gate_kind != qv::cmd::kKindGate) return;
+  if (message->gate_kind != qv::cmd::kKindGate)
+    return;
   last_gate_frame_ = now;
   const std::shared_ptr<const LinkSnapshot> link = link_.Get();
   // A frame of a connection that is already gone would be read with the wrong key.
-  if (message->routing.connid != link->connid) return;
+  if (message->routing.connid != link->connid)
+    return;
   if (link->cipher != nullptr && message->gate_subid != qv::cmd::gate::kHelloRsp) {
     message->payload = DecryptPayload(*link->cipher, message->payload);
   }
   qv::CMD_base* command = qv::CreateGateCommand(message->gate_subid, message->payload);
-  if (command == nullptr) return;
+  if (command == nullptr)
+    return;
   command->routing = message->routing;
   qv::AttachReleaser(command);
   GC_LOG(kLogTraffic) << "收到Gate报文:cmd_kind=" << command->kind << ",cmdid=" << command->subid
@@ -260,12 +283,12 @@ void ClientFrame::OnConnectResult(qv::CMDNetwork_OnConnectToRet* result) {
   GC_LOG(kLogEvent) << "连接gate :" << static_cast<int>(result->success)
                     << ",connid=" << result->routing.connid;
   publisher_.Publish(result);
-  if (result->success == 0 && !no_reconnect_.load()) Reconnect(kReconnectDelayMs);
+  if (result->success == 0 && !no_reconnect_.load())
+    Reconnect(kReconnectDelayMs);
 }
 
 void ClientFrame::OnConnected(qv::CMD_base* command) {
   connect_time_ = last_data_ = options_.clock->WallSeconds();
-  last_pulse_ = 0;
   PostTraceText("连接gate ok");
   proc_.ResetForNewConnection();
   link_.Connected(command->routing.connid);
@@ -281,19 +304,25 @@ void ClientFrame::OnClosed(qv::CMD_base* command) {
   link_.Closed();
   publisher_.Publish(command);
   proc_.OnGateDisconnected(command);
-  if (!no_reconnect_.load()) Reconnect(kReconnectDelayMs);
+  if (!no_reconnect_.load())
+    Reconnect(kReconnectDelayMs);
 }
 
 void ClientFrame::OnHelloDone(uint64_t connid, std::shared_ptr<const Blowfish> cipher) {
-  if (link_.Get()->connid == connid) link_.HelloDone(connid, std::move(cipher));
+  if (link_.Get()->connid == connid)
+    link_.HelloDone(connid, std::move(cipher));
 }
 
 void ClientFrame::CheckHeartbeat() {
-  if (!connected_.load() || connecting_.load()) return;
+  if (!connected_.load() || connecting_.load())
+    return;
   const int64_t now = options_.clock->WallSeconds();
-  if (last_pulse_ == 0) last_pulse_ = now;
-  if (!send_heartbeat_) return;
-  if (now - last_pulse_ < kHeartbeatSeconds) return;
+  if (last_pulse_ == 0)
+    last_pulse_ = now;
+  if (!send_heartbeat_)
+    return;
+  if (now - last_pulse_ < kHeartbeatSeconds)
+    return;
   const int64_t diff = now - last_pulse_;
   last_pulse_ = now;
   qv::CmdPulseReq pulse;

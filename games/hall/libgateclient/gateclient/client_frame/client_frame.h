@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -23,6 +24,7 @@
 #include "gateclient/job/cmd_process.h"
 #include "gateclient/publisher/publisher.h"
 #include "platform/clock.h"
+#include "platform/waiter.h"
 
 class IJobAgent;
 
@@ -37,8 +39,19 @@ inline constexpr uint32_t kReconnectDelayMs = 50;
 // Seconds between heartbeats.
 inline constexpr int64_t kHeartbeatSeconds = 15;
 
+// What the frame runs on. The defaults are the program's: the system clock, a job thread that
+// really waits, and the network agent over the connection manager. A test hands in a manual
+// clock and waiter to step the job thread round by round, and an agent of its own instead of TCP.
 struct ClientFrameOptions {
-  const platform::Clock* clock = &platform::SystemClock();  // wall seconds of the heartbeat
+  // Wall seconds of the heartbeat and the silence check.
+  const platform::Clock* clock = &platform::SystemClock();
+  // The job thread's milliseconds (delayed commands, timer rounds) and its waits between two
+  // polls. A headless test gives both the manual clock and a waiter that moves it.
+  const platform::Clock* job_clock = &platform::SystemClock();
+  platform::Waiter* job_waiter = &platform::SystemWaiter();
+  // Makes the network agent (not yet initialised; the frame releases it at Stop). Null:
+  // CreateJobAgent.
+  std::function<IJobAgent*()> make_agent;
   std::string client_ini;  // empty: "LobbyData/client.ini"
   std::string addr_ini;    // empty: "LobbyData/addr.ini"
 };

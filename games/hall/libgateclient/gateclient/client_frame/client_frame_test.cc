@@ -59,7 +59,8 @@ template <typename F>
 bool Eventually(F condition, std::chrono::milliseconds limit = 5s) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
+    if (condition())
+      return true;
     std::this_thread::sleep_for(5ms);
   }
   return condition();
@@ -113,7 +114,8 @@ TEST(ClientFrameTest, FirstFrameIsTheHelloAndPulsesAreAnswered) {
   ASSERT_TRUE(Eventually([&] { return CountFrames(gate, 2) == 3; }));
   std::vector<uint32_t> speeds;
   for (const auto& f : gate.Frames()) {
-    if (f.subid != 2) continue;
+    if (f.subid != 2)
+      continue;
     qv::gate::PulseRsp rsp;
     ASSERT_TRUE(rsp.ParseFromString(f.payload));
     speeds.push_back(rsp.speed_data());
@@ -183,7 +185,8 @@ TEST(ClientFrameTest, KeyedHelloEnciphersBothWaysAndANewConnectionStartsInClear)
   ASSERT_TRUE(gate.WaitForFrame(12, 2, gate.Frames().size() - 1, 5s, &clear_answer));
   ASSERT_TRUE(Eventually([&] { return CountFrames(gate, 2, 1) == 1; }));
   for (const auto& f : gate.Frames()) {
-    if (f.connection != 1 || f.subid != 2) continue;
+    if (f.connection != 1 || f.subid != 2)
+      continue;
     ASSERT_TRUE(rsp.ParseFromString(f.wire_payload));  // in clear on the wire
     EXPECT_EQ(rsp.speed_data(), 88u);
   }
@@ -198,28 +201,16 @@ TEST(ClientFrameTest, ASilentGateIsKickedAndTheHallReconnects) {
   ASSERT_TRUE(t.frame->Start());
   ASSERT_TRUE(gate.WaitForFrames(1, 5s).size() == 1);
   ASSERT_TRUE(Eventually([&] { return t.frame->connected(); }));
-  // Let a timer round note the first pulse time, then jump past the silence limit.
-  std::this_thread::sleep_for(250ms);
-  t.clock.Advance(26'000);
-  ASSERT_TRUE(gate.WaitForAccepted(2, 5s));
+  // The frame's clock runs on while the gate says nothing, a second per look: once a heartbeat
+  // round finds the silence past its limit, the hall drops the link over TCP and dials again.
+  // (The exact rounds are checked headless, in client_frame_headless_test.cc.)
+  ASSERT_TRUE(Eventually([&] {
+    t.clock.Advance(1'000);
+    return gate.accepted() >= 2;
+  }));
   // The new connection says hello again.
   EXPECT_TRUE(Eventually([&] { return CountFrames(gate, 7, 1) == 1; }));
   EXPECT_TRUE(Eventually([&] { return gate.open_connections() == 1; }));
-  t.frame->Stop();
-}
-
-TEST(ClientFrameTest, HeartbeatOffSendsNoPulseAndNeverKicks) {
-  testgate::LocalGate gate;
-  gate.SetSilent(true);
-  ASSERT_TRUE(gate.Start());
-  FrameUnderTest t(gate.port(), "[main]\n发送心跳=0\n");
-  ASSERT_TRUE(t.frame->Start());
-  ASSERT_TRUE(Eventually([&] { return t.frame->connected(); }));
-  std::this_thread::sleep_for(250ms);
-  t.clock.Advance(60'000);
-  std::this_thread::sleep_for(500ms);
-  EXPECT_EQ(CountFrames(gate, 1), 0u);
-  EXPECT_EQ(gate.accepted(), 1);
   t.frame->Stop();
 }
 
@@ -231,9 +222,8 @@ TEST(ClientFrameTest, EndsOfTheConnectionReconnect) {
   const std::vector<Case> cases = {
       {"clean close", [](testgate::LocalGate& g) { g.CloseConnection(-1); }},
       {"reset", [](testgate::LocalGate& g) { g.ResetConnection(-1); }},
-      {"length over the cap", [](testgate::LocalGate& g) {
-         g.SendRaw(-1, std::string("\x7f\x00\x00\x00", 4));
-       }},
+      {"length over the cap",
+       [](testgate::LocalGate& g) { g.SendRaw(-1, std::string("\x7f\x00\x00\x00", 4)); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -279,10 +269,12 @@ TEST(ClientFrameTest, ConcurrentSendsKeepFramesWholeAndNothingIsReportedAfterSto
       }
     });
   }
-  for (auto& s : senders) s.join();
+  for (auto& s : senders)
+    s.join();
   ASSERT_TRUE(Eventually([&] { return CountFrames(gate, 3) == kThreads * kEach; }));
   for (const auto& f : gate.Frames()) {
-    if (f.subid != 3) continue;
+    if (f.subid != 3)
+      continue;
     qv::gate::TransferDataReq back;
     ASSERT_TRUE(back.ParseFromString(f.payload));
     ASSERT_FALSE(back.data().empty());
@@ -294,8 +286,9 @@ TEST(ClientFrameTest, ConcurrentSendsKeepFramesWholeAndNothingIsReportedAfterSto
   t.frame->publisher().Subscribe(subscriber, 9, 0);
   t.frame->Stop();
   const int after_stop = g_network_events.load();
+  // The stop closed the link silently: the gate sees it go, and the hall reports nothing.
+  ASSERT_TRUE(gate.WaitForOpen(0, 5s));
   gate.ResetConnection(-1);
-  std::this_thread::sleep_for(300ms);
   EXPECT_EQ(g_network_events.load(), after_stop);
   EXPECT_EQ(gate.accepted(), 1);
   qv::CmdHelloReq after;
@@ -332,7 +325,8 @@ TEST(ClientFrameTest, StopWhileOtherThreadsAreSending) {
     ASSERT_TRUE(Eventually([&] { return sent.load() > 100; }));
     t.frame->Stop();
     stopped.store(true);
-    for (auto& s : senders) s.join();
+    for (auto& s : senders)
+      s.join();
     EXPECT_EQ(refused_after_stop.load(), 4);
   }
 }
@@ -356,7 +350,8 @@ TEST(ClientFrameTest, GateAddressChoice) {
     ClientFrameOptions options;
     options.addr_ini = c.addr_ini == nullptr ? folder.Write("other.ini", "")
                                              : folder.Write("addr.ini", c.addr_ini);
-    if (c.addr_ini == nullptr) options.addr_ini += ".missing";
+    if (c.addr_ini == nullptr)
+      options.addr_ini += ".missing";
     ClientFrame frame(options);
     std::string host = "before";
     uint32_t port = 1;

@@ -16,3 +16,12 @@ tarvix_test(gateclient_frame_test
   LIBS gateclient_frame testing_gate
   LABEL integration
   TIMEOUT 180)
+
+# A network agent without a network, so a frame runs headless with the test playing the gate.
+tarvix_library(gateclient_scripted_agent
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/testing/scripted_agent.cc
+  PUBLIC_LIBS gateclient_net gateclient_base wire)
+
+tarvix_test(gateclient_frame_headless_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/client_frame_headless_test.cc
+  LIBS gateclient_frame gateclient_scripted_agent update_server_fixture)

@@ -17,6 +17,7 @@
 #include "gateclient/ipc/queue_layout.h"
 #include "gateclient/ipc/win_ipc_impl.h"
 #include "platform/file_util.h"
+#include "platform/named_sync.h"
 #include "platform/process.h"
 
 namespace qvc {
@@ -266,19 +267,36 @@ TEST(WinIpcGameTest, GameThatDiesHoldingTheWriterTokenOrTheMutex) {
     EXPECT_TRUE(game.Has("holding ")) << mode;
     hall.Send("one", 3);
     hall.Send("two", 3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const std::string to_game = ToClientQueueName(Pid(), key);
     CXQueue probe;
-    ASSERT_EQ(probe.Open(ToClientQueueName(Pid(), key).c_str()), kQueueOk);
-    uint32_t used;
-    std::memcpy(&used, probe.header() + ql::kUsedCount, 4);
+    ASSERT_EQ(probe.Open(to_game.c_str()), kQueueOk);
+    const auto used = [&probe] {
+      uint32_t n;
+      std::memcpy(&n, probe.header() + ql::kUsedCount, 4);
+      return n;
+    };
     if (std::string(mode) == "die-holding-token") {
-      // Nobody will give the token back: the messages wait, in order, and nothing hangs.
+      // Nobody gives the token back: nothing is written without it, and nothing is lost...
+      EXPECT_EQ(used(), 0u);
       EXPECT_EQ(hall.pending_sends(), 2u) << mode;
-      EXPECT_EQ(used, 0u);
-    } else {
-      // The dead owner's mutex is recovered: the messages go out.
-      EXPECT_EQ(hall.pending_sends(), 0u) << mode;
-      EXPECT_EQ(used, 2u);
+      // ...for once the token is free again, the waiting messages follow.
+      platform::NamedEvent token;
+      ASSERT_TRUE(token.Open(CXQueue::WriterTokenName(to_game.c_str())));
+      ASSERT_TRUE(token.Set());
+    }
+    // The dead owner's mutex is recovered (or the token came back): the messages go out, in
+    // the order they were sent.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+    while ((hall.pending_sends() != 0 || used() != 2) && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(hall.pending_sends(), 0u) << mode;
+    ASSERT_EQ(used(), 2u) << mode;
+    for (const char* expected : {"one", "two"}) {
+      char buf[8];
+      uint32_t length = sizeof buf, seq = 0;
+      ASSERT_EQ(probe.Read(buf, &length, &seq, nullptr, 100), kQueueOk) << mode;
+      EXPECT_EQ(std::string(buf, length), expected) << mode;
     }
     auto start = std::chrono::steady_clock::now();
     hall.Close();

@@ -50,12 +50,13 @@ bool CollectCheckList(const std::string& folder, const CheckListOptions& options
                       std::vector<hall::CheckListEntry>* entries, std::string* error) {
   entries->clear();
   platform::FileSystem& fs = platform::RealFileSystem();
-  std::vector<std::string> files;
-  if (!fs.ListFiles(folder, &files)) {
+  std::vector<std::string> files = options.only;
+  if (files.empty() && !fs.ListFiles(folder, &files)) {
     *error = "cannot list " + folder;
     return false;
   }
   std::sort(files.begin(), files.end());
+  files.erase(std::unique(files.begin(), files.end()), files.end());
   for (const std::string& relative : files) {
     if (Excluded(relative, options.exclude))
       continue;
@@ -67,6 +68,10 @@ bool CollectCheckList(const std::string& folder, const CheckListOptions& options
     }
     if (info.is_symlink) {
       *error = "a symbolic link cannot be listed: " + relative;
+      return false;
+    }
+    if (info.is_directory) {
+      *error = "a folder is not a file: " + relative;
       return false;
     }
     hall::CheckListEntry entry;

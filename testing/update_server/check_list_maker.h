@@ -21,6 +21,10 @@
 namespace update_server {
 
 struct CheckListOptions {
+  // When not empty, exactly these files are listed (paths relative to the folder, '/' between
+  // parts) instead of everything below it: an installed program's own files in a folder that
+  // also holds games, caches and the user's files. Each must exist.
+  std::vector<std::string> only;
   // Paths relative to the folder ('/' between parts) that are left out: a file itself, or a
   // folder with everything below it.
   std::vector<std::string> exclude;

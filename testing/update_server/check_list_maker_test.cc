@@ -109,6 +109,27 @@ TEST_F(CheckListMakerTest, LeavesOutWhatItIsToldFilesAndFolders) {
   EXPECT_EQ(paths, (std::vector<std::string>{"LobbyData\\client.ini", "cache.txt", "keep.txt"}));
 }
 
+TEST_F(CheckListMakerTest, ListsOnlyTheNamedFilesWhenGiven) {
+  for (const char* f : {"tarvix", "brimsett", "tarvixresource/a.xml", "demogame/fake_game",
+                        "account.ini", "cache/Tarvix/x.cache"}) {
+    Put(f, "1", 1'000);
+  }
+  CheckListOptions options;
+  options.only = {"tarvixresource/a.xml", "tarvix", "brimsett", "tarvix"};
+  std::vector<hall::CheckListEntry> entries;
+  std::string error;
+  ASSERT_TRUE(CollectCheckList(root_.path(), options, &entries, &error)) << error;
+  std::vector<std::string> paths;
+  for (const auto& e : entries)
+    paths.push_back(e.path);
+  EXPECT_EQ(paths, (std::vector<std::string>{"brimsett", "tarvix", "tarvixresource\\a.xml"}));
+  for (const char* missing : {"gone.txt", "tarvixresource"}) {
+    options.only = {"tarvix", missing};
+    EXPECT_FALSE(CollectCheckList(root_.path(), options, &entries, &error)) << missing;
+    EXPECT_NE(error.find(missing), std::string::npos) << error;
+  }
+}
+
 TEST_F(CheckListMakerTest, RefusesAListThatAReaderWouldMisreadOrReject) {
   struct Case {
     std::string name;
@@ -184,6 +205,15 @@ TEST_F(CheckListMakerTest, TheToolWritesTheListAndReportsWhatItCannotList) {
                          }));
   Put("bad:name", "1", 1);
   EXPECT_EQ(run({root_.path()}), 1);
+  const std::string names = root_.Sub("names.txt");
+  ASSERT_TRUE(platform::WriteFileAtomic(names, "demogame/fake_game\n\n"));
+  const std::string only = root_.Sub("only.cl");
+  EXPECT_EQ(run({root_.path(), "-f", names, "-o", only}), 0);
+  EXPECT_EQ(Read(only),
+            (std::map<std::string, Listed>{{"demogame\\fake_game", {4, 1'650'000'000}}}));
+  ASSERT_TRUE(platform::WriteFileAtomic(names, "\n"));
+  EXPECT_EQ(run({root_.path(), "-f", names, "-o", only}), 1);
+  EXPECT_EQ(run({root_.path(), "-f", root_.Sub("no-such-file"), "-o", only}), 1);
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{}, {"-o"}, {root_.path(), "-x"}, {root_.path(), "extra"}}) {
     EXPECT_EQ(run(bad), 2);

@@ -42,6 +42,8 @@ class CButtonUI : public CLabelUI {
   // Takes the normal, hot, pushed and disabled looks from one image holding `count` equal cells
   // side by side (`horizontal`) or stacked, in that order; with fewer cells the last one repeats.
   void SetButtonImage(const char* image, int count, bool horizontal);
+  // The image given to SetButtonImage (empty without one).
+  const std::string& GetButtonImage() const { return strip_image_; }
 
   bool Activate() override;
   void DoEvent(TEventUI& event) override;

@@ -6,6 +6,7 @@
 // inside its parent instead of being laid out.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -152,6 +153,7 @@ class CControlUI {
   int border_size_ = 0;
   CDuiString bk_image_;
   std::shared_ptr<const int> life_ = std::make_shared<const int>(0);
+  uint64_t name_key_ = 0;  // its key in the manager's name table, 0 while not registered
 
   friend class CPaintManagerUI;
 };

@@ -347,5 +347,35 @@ TEST(SkinuiNotify, ASenderDestroyedByItsOwnHandlerIsNotHandedOn) {
   EXPECT_EQ(std::count(w.log.begin(), w.log.end(), "click:button_join"), 0);
 }
 
+TEST(SkinuiControls, FindControlGivesTheFirstOfANameStillInTheWindow) {
+  SkinTestWindow w("<VerticalLayout><List name=\"list\"/></VerticalLayout>");
+  w.Open(200, 100);
+  CPaintManagerUI& pm = w.GetPaintManager();
+  auto* list = static_cast<CListUI*>(pm.FindControl("list"));
+  std::vector<CControlUI*> rows;
+  for (int i = 0; i < 3; ++i) {
+    auto* row = new CListContainerElementUI;
+    row->SetName("row");
+    list->AddAt(row, 0);  // each above the ones before: the window's order is not the list's
+    rows.push_back(row);
+  }
+  EXPECT_EQ(pm.FindControl("row"), rows[0]);
+  list->Remove(rows[0]);
+  EXPECT_EQ(pm.FindControl("row"), rows[1]);
+  rows[1]->SetName("other");
+  EXPECT_EQ(pm.FindControl("row"), rows[2]);
+  EXPECT_EQ(pm.FindControl("other"), rows[1]);
+  // Taken out and put back: one entry, now after the others.
+  list->Remove(rows[2], true);
+  EXPECT_EQ(pm.FindControl("row"), nullptr);
+  list->Add(rows[2]);
+  rows[2]->SetManager(&pm, list);  // attached again to the same window: still one entry
+  EXPECT_EQ(pm.FindControl("row"), rows[2]);
+  list->Remove(rows[2]);
+  EXPECT_EQ(pm.FindControl("row"), nullptr);
+  list->Remove(rows[1]);
+  EXPECT_EQ(pm.FindControl("other"), nullptr);
+}
+
 }  // namespace
 }  // namespace skinui

@@ -83,7 +83,7 @@ CControlUI* CPaintManagerUI::FindControl(const char* name) const {
   if (name == nullptr)
     return nullptr;
   const auto it = names_.find(name);
-  return it == names_.end() || it->second.empty() ? nullptr : it->second.front();
+  return it == names_.end() || it->second.empty() ? nullptr : it->second.begin()->second;
 }
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
@@ -454,18 +454,23 @@ void CPaintManagerUI::SetOverlay(IOverlayUI* overlay) {
 }
 
 void CPaintManagerUI::RegisterName(CControlUI* control) {
-  if (control->GetName().empty())
+  if (control->GetName().empty() || control->name_key_ != 0)
     return;
-  auto& list = names_[control->GetName()];
-  if (std::find(list.begin(), list.end(), control) == list.end())
-    list.push_back(control);
+  control->name_key_ = ++last_name_key_;
+  names_[control->GetName()].emplace(control->name_key_, control);
 }
 
 void CPaintManagerUI::UnregisterName(CControlUI* control, const std::string& name) {
+  if (control->name_key_ == 0)
+    return;
   const auto it = names_.find(name);
   if (it == names_.end())
     return;
-  std::erase(it->second, control);
+  const auto entry = it->second.find(control->name_key_);
+  if (entry == it->second.end() || entry->second != control)
+    return;
+  it->second.erase(entry);
+  control->name_key_ = 0;
   if (it->second.empty())
     names_.erase(it);
 }

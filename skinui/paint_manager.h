@@ -123,7 +123,11 @@ class CPaintManagerUI {
 
   CWindowWnd* window_ = nullptr;
   std::unique_ptr<CControlUI> root_;
-  std::unordered_map<std::string, std::vector<CControlUI*>> names_;
+  // Name -> the controls of that name by the order they were registered in (FindControl gives
+  // the first). A control keeps its key, so a list of thousands of rows whose controls share
+  // names registers and removes each in logarithmic time.
+  std::unordered_map<std::string, std::map<uint64_t, CControlUI*>> names_;
+  uint64_t last_name_key_ = 0;
   std::vector<INotifyUI*> notifiers_;
   CControlUI* focus_ = nullptr;
   CControlUI* hot_ = nullptr;

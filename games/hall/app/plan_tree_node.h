@@ -64,6 +64,12 @@ struct PlanStartPoint : NodeData {
 struct PlanItemDefine : NodeData {
   std::string description;  // "赛事 id=<plan>(<list>)", for logs; never shown
   std::vector<PlanStartPoint> start_points;
+  // The row's texts (owned by the row; null when its skin lacks one), found once when the row is
+  // made: a refresh of thousands of rows then walks none of them.
+  skinui::CControlUI* title = nullptr;
+  skinui::CControlUI* join_count = nullptr;
+  skinui::CControlUI* join_term = nullptr;
+  skinui::CControlUI* start_time = nullptr;
 };
 
 class PlanTreeNode {

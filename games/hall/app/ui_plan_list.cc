@@ -179,6 +179,15 @@ void UIPlanList::BuildItem(PlanTreeNode* type, uint32_t plan_id) {
   data->row = row;
   data->description =
       "赛事 id=" + std::to_string(plan_id) + "(" + std::to_string(type->data().id) + ")";
+  data->title = row->FindByName("title");
+  data->join_count = row->FindByName("txt_join_count");
+  data->join_term = row->FindByName("txt_join_term");
+  data->start_time = row->FindByName("txt_start_time");
+  if (auto* label = data->title != nullptr
+                        ? static_cast<skinui::CLabelUI*>(data->title->GetInterface("Label"))
+                        : nullptr) {
+    label->SetShowHtml(true);
+  }
   auto node = std::make_unique<PlanTreeNode>(std::move(data));
   PlanTreeNode* item = node.get();
   row->SetFixedHeight(kRowHeight);
@@ -213,19 +222,18 @@ void UIPlanList::FillItemRow(PlanTreeNode& item) {
       });
   if (!texts)
     return;
-  if (skinui::CControlUI* title = row->FindByName("title")) {
-    if (auto* label = static_cast<skinui::CLabelUI*>(title->GetInterface("Label")))
-      label->SetShowHtml(true);
-    SetControlTextUtf8(title, texts->title.c_str());
-  }
-  SetRowText(row, "txt_join_count", texts->join_count);
+  const auto* controls = item.As<PlanItemDefine>();
+  if (controls == nullptr)
+    return;
+  SetControlTextUtf8(controls->title, texts->title.c_str());
+  SetControlTextUtf8(controls->join_count, texts->join_count.c_str());
   if (skinui::CButtonUI* button = item.data().signup_button; button && texts->signup_image) {
     button->SetVisible(true);
     button->SetButtonImage(texts->signup_image->c_str(), kSignupImageStates, true);
   }
-  SetRowText(row, "txt_join_term", texts->join_term);
+  SetControlTextUtf8(controls->join_term, texts->join_term.c_str());
   if (texts->start_time)
-    SetRowText(row, "txt_start_time", *texts->start_time);
+    SetControlTextUtf8(controls->start_time, texts->start_time->c_str());
 }
 
 void UIPlanList::RemoveItems(std::vector<std::unique_ptr<PlanTreeNode>> items) {

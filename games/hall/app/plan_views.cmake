@@ -37,3 +37,16 @@ if(TARGET skinui_sdl)
     LABEL window)
   target_compile_definitions(hall_plan_views_window_test PRIVATE ${_plan_views_defs})
 endif()
+
+# The views over a real connection: the hall runtime against the local gate serving a named
+# catalogue.
+if(TARGET skinui_sdl)
+  tarvix_library(hall_plan_views_gate
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/testing/catalogue_service.cc
+    PUBLIC_LIBS hall_plan_views_testing testing_gate_hall)
+  tarvix_test(hall_plan_views_gate_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/plan_views_gate_test.cc
+    LIBS hall_plan_views_gate hall_runtime update_server_fixture skinui_sdl
+    LABEL integration)
+  target_compile_definitions(hall_plan_views_gate_test PRIVATE ${_plan_views_defs})
+endif()

@@ -96,76 +96,83 @@ void CatalogueFixture::SetRecommended(const std::vector<PlanSpec>& plans) {
   list_.OnAllPlanRsp(PlanReply(0, qvc::PlanList::kRecommendedListId, plans));
 }
 
-void FillSampleHall(CatalogueFixture& fixture, int groups, int plans_per_group, int64_t today) {
+SampleHall MakeSampleHall(int groups, int plans_per_group, int64_t today) {
   static const char* const kGames[] = {"斗地主",   "掼蛋",     "升级",     "跑得快",
                                        "四川麻将", "中国象棋", "德州扑克", "二人麻将"};
   static const char* const kKinds[] = {"红包赛", "积分赛", "话费赛", "大奖赛", "练习场", "邀请赛",
                                        "快速赛", "闯关赛", "冠军赛", "夜场赛", "周末赛", "精英赛"};
   static const char* const kFees[] = {"500金币", "2张奖券", "1000金币", "50积分"};
-  constexpr uint32_t kFreeList = 101, kPrizeList = 102, kFullList = 103, kTimedList = 104;
-  std::vector<std::pair<uint32_t, std::string>> group_names;
-  for (int g = 1; g <= groups; ++g)
-    group_names.emplace_back(g, kGames[(g - 1) % 8]);
-  fixture.SetGroups(group_names);
-  std::vector<PlanSpec> recommended;
+  // The list of each kind of plan, by n % 4: free plans (start when 6 have joined), plans that
+  // start when full, timed plans, and the prize list's open tables and 30-seat plans.
+  static const uint32_t kListOfKind[] = {101, 103, 104, 102};
+  SampleHall hall;
   for (int g = 1; g <= groups; ++g) {
+    const auto group_id = static_cast<uint32_t>(g);
     const std::string game = kGames[(g - 1) % 8];
-    const auto group = static_cast<uint32_t>(g);
-    fixture.SetLists(group, {{kFreeList, "免费赛"},
-                             {kPrizeList, "大奖赛"},
-                             {kFullList, "满人赛"},
-                             {kTimedList, "定时赛"}});
-    std::map<uint32_t, std::vector<PlanSpec>> by_list;
+    SampleGroup group{
+        group_id,
+        game,
+        {{101, "免费赛", {}}, {102, "大奖赛", {}}, {103, "满人赛", {}}, {104, "定时赛", {}}}};
     for (int n = 0; n < plans_per_group; ++n) {
       PlanSpec spec;
-      spec.plan_id = group * 1000 + static_cast<uint32_t>(n);
+      spec.plan_id = group_id * 1000 + static_cast<uint32_t>(n);
       spec.name = game + kKinds[(n / 4 + n % 4 * 3) % 12];
       spec.heat = static_cast<uint32_t>((n * 37) % 100);
       spec.show_join = kFees[n % 4];
-      uint32_t list = kPrizeList;
       switch (n % 4) {
         case 0:
           spec.free_join = true;
-          spec.plan_type = 1;
           spec.fixed_count = 6;
-          list = kFreeList;
           break;
         case 1:
-          spec.plan_type = 1;
           spec.fixed_count = n % 3 == 0 ? 100 : 9;
-          list = kFullList;
           break;
         case 2:
           spec.plan_type = 2;
-          list = kTimedList;
           break;
         default:
           spec.plan_type = n % 8 == 3 ? 10 : 1;
           spec.fixed_count = 30;
-          list = kPrizeList;
           break;
       }
-      by_list[list].push_back(spec);
-      if (recommended.size() < 8 && n % 5 == 1)
-        recommended.push_back(spec);
+      group.lists[kListOfKind[n % 4] - 101].plans.push_back(spec);
+      const uint32_t players = spec.fixed_count != 0 ? spec.fixed_count : 64;
+      // Timed plans start today or tomorrow, between 09:00 and 21:30 on the hour or half hour.
+      const int64_t day = today + (spec.plan_id % 3 == 0 ? 1 : 0);
+      const int64_t hour = 9 + spec.plan_id % 13;
+      const int64_t minute = spec.plan_id / 4 % 2 == 0 ? 0 : 30;
+      const auto start = static_cast<uint64_t>(((day * 100 + hour) * 100 + minute) * 100);
+      hall.start_points.push_back(SampleStartPoint{
+          group_id, spec.plan_id, (spec.plan_id * 13 + spec.plan_id / 7) % (players + 1), players,
+          spec.plan_type == 2 ? start : 0});
+      if (hall.recommended.size() < 8 && n % 5 == 1)
+        hall.recommended.push_back(spec);
     }
-    for (uint32_t list : {kFreeList, kPrizeList, kFullList, kTimedList})
-      fixture.SetPlans(group, list, by_list[list]);
-    for (uint32_t list : {kFreeList, kPrizeList, kFullList, kTimedList}) {
-      for (const PlanSpec& spec : by_list[list]) {
-        const uint32_t players = spec.fixed_count != 0 ? spec.fixed_count : 64;
-        const uint32_t signed_count = (spec.plan_id * 13 + spec.plan_id / 7) % (players + 1);
-        // Timed plans start today or tomorrow, between 09:00 and 21:30 on the hour or half hour.
-        const int64_t day = today + (spec.plan_id % 3 == 0 ? 1 : 0);
-        const int64_t hour = 9 + spec.plan_id % 13;
-        const int64_t minute = spec.plan_id % 2 == 0 ? 0 : 30;
-        const auto start = static_cast<uint64_t>(((day * 100 + hour) * 100 + minute) * 100);
-        fixture.SetStartPoint(group, spec.plan_id, signed_count, players,
-                              spec.plan_type == 2 ? start : 0);
-      }
-    }
+    hall.groups.push_back(std::move(group));
   }
-  fixture.SetRecommended(recommended);
+  return hall;
+}
+
+void Fill(CatalogueFixture& fixture, const SampleHall& hall) {
+  std::vector<std::pair<uint32_t, std::string>> groups;
+  for (const SampleGroup& g : hall.groups)
+    groups.emplace_back(g.group_id, g.name);
+  fixture.SetGroups(groups);
+  for (const SampleGroup& g : hall.groups) {
+    std::vector<std::pair<uint32_t, std::string>> lists;
+    for (const SampleList& l : g.lists)
+      lists.emplace_back(l.list_id, l.name);
+    fixture.SetLists(g.group_id, lists);
+    for (const SampleList& l : g.lists)
+      fixture.SetPlans(g.group_id, l.list_id, l.plans);
+  }
+  for (const SampleStartPoint& p : hall.start_points)
+    fixture.SetStartPoint(p.group_id, p.plan_id, p.signed_count, p.players, p.start_time);
+  fixture.SetRecommended(hall.recommended);
+}
+
+void FillSampleHall(CatalogueFixture& fixture, int groups, int plans_per_group, int64_t today) {
+  Fill(fixture, MakeSampleHall(groups, plans_per_group, today));
 }
 
 }  // namespace hall::testing

@@ -66,10 +66,40 @@ class CatalogueFixture {
   qvc::PlanList list_;
 };
 
+// A catalogue as a gate would serve it.
+struct SampleList {
+  uint32_t list_id = 0;
+  std::string name;
+  std::vector<PlanSpec> plans;  // in display order
+};
+struct SampleGroup {
+  uint32_t group_id = 0;
+  std::string name;
+  std::vector<SampleList> lists;  // in display order
+};
+struct SampleStartPoint {
+  uint32_t group_id = 0;
+  uint32_t plan_id = 0;
+  uint32_t signed_count = 0;
+  uint32_t players = 0;
+  uint64_t start_time = 0;  // YYYYMMDDhhmmss, timed plans only
+};
+struct SampleHall {
+  std::vector<SampleGroup> groups;  // in display order
+  std::vector<SampleStartPoint> start_points;
+  std::vector<PlanSpec> recommended;
+};
+
 // A hall's worth of plausible catalogue: `groups` games, each with the lists "免费赛",
-// "大奖赛", "满人赛" and "定时赛" sharing `plans_per_group` plans of every kind (starts when full,
-// timed, open tables, free), each with a start point, and a recommended list of eight of them.
-// Plan ids are 1000 * group + n. `today` (YYYYMMDD) dates the timed plans.
+// "大奖赛", "满人赛" and "定时赛" (ids 101 to 104) sharing `plans_per_group` plans of every kind
+// (starts when full, timed, open tables, free), each with a start point, and a recommended list
+// of eight of them. Plan ids are 1000 * group + n. `today` (YYYYMMDD) dates the timed plans.
+SampleHall MakeSampleHall(int groups, int plans_per_group, int64_t today);
+
+// Puts `hall` into the catalogue through its handlers.
+void Fill(CatalogueFixture& fixture, const SampleHall& hall);
+
+// Both of the above.
 void FillSampleHall(CatalogueFixture& fixture, int groups, int plans_per_group, int64_t today);
 
 }  // namespace hall::testing

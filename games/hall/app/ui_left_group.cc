@@ -58,7 +58,9 @@ skinui::COptionUI* UILeftGroup::MakeOption(const skinui::COptionUI* look, uint32
     option->SetSelectedTextColor(look->GetSelectedTextColor());
     option->SetTextColor(look->GetTextColor());
     option->SetFont(look->GetFont());
-    option->SetGroup(look->GetGroup().c_str());
+    // A template without a group of its own must not leave the options choosable together.
+    if (!look->GetGroup().empty())
+      option->SetGroup(look->GetGroup().c_str());
   }
   option->SetVisible(true);
   option->SetEnabled(true);

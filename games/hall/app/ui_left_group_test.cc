@@ -143,5 +143,22 @@ TEST_F(GroupBarTest, AChangeOfOptionIsTracedAndStillReachesTheWindow) {
             host_->log.end());
 }
 
+TEST_F(GroupBarTest, OptionsExcludeEachOtherEvenWhenTheTemplateNamesNoGroup) {
+  Groups({{4, "斗地主"}, {8, "掼蛋"}});
+  host_ = std::make_unique<testing::PlanViewsHost>(
+      Links(),
+      "<Window size=\"300,300\"><HorizontalLayout><GroupList name=\"GroupList\" width=\"100\">"
+      "<Option name=\"AllRoom\" height=\"40\" visible=\"false\"/></GroupList>"
+      "<PlanList name=\"PlanList\"/><HotMatchList name=\"HotMatchList\" width=\"10\"/>"
+      "</HorizontalLayout></Window>");
+  host_->Open();
+  bar().Rebuild();
+  ASSERT_TRUE(driver_.ClickControl(*host_, bar().FindOption(8)));
+  EXPECT_TRUE(bar().FindOption(8)->IsSelected());
+  EXPECT_FALSE(bar().FindOption(4)->IsSelected());
+  EXPECT_EQ(bar().SelectedGroup(), 8u);
+  EXPECT_EQ(host_->switches, (Ids{4, 8}));
+}
+
 }  // namespace
 }  // namespace hall

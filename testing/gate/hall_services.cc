@@ -68,159 +68,193 @@ void HallServices::SetPlanReplyVersion(uint32_t version) {
   plan_reply_version_ = version;
 }
 void HallServices::SetMatchDetail(uint32_t plan_id, uint32_t match_app_id) {
+  ScriptedDetail detail;
+  detail.match_app_id = match_app_id;
+  SetMatchDetail(plan_id, std::move(detail));
+}
+void HallServices::SetMatchDetail(uint32_t plan_id, ScriptedDetail detail) {
   std::lock_guard<std::mutex> lock(mu_);
-  details_[plan_id] = match_app_id;
+  details_[plan_id] = std::move(detail);
+}
+void HallServices::SetStartPoint(uint32_t plan_id, ScriptedStartPoint point) {
+  std::lock_guard<std::mutex> lock(mu_);
+  start_points_[plan_id] = point;
 }
 void HallServices::SetJoinResult(int result, std::string info) {
   std::lock_guard<std::mutex> lock(mu_);
   join_result_ = result;
   join_info_ = std::move(info);
 }
+void HallServices::ScriptJoinReply(uint32_t match_app_id, ScriptedJoinReply reply) {
+  std::lock_guard<std::mutex> lock(mu_);
+  join_replies_[match_app_id].push_back(std::move(reply));
+}
 
 void HallServices::InstallLogin() {
-  gate_.OnTransfer(kClient, 1, [this](GateConnection& c, const ReceivedFrame&,
-                                      const std::string& data) {
-    qv::client::LoginReq request;
-    if (!request.ParseFromString(data)) return;
-    qv::client::LoginRsp reply;
-    bool auth = false;
-    uint64_t user_id = 0;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      logins_.push_back({request.login_account(), request.login_password(), request.logon_token()});
-      reply.set_login_result(static_cast<qv::client::LoginRsp::Result>(login_result_));
-      if (login_result_ == 0) {
-        user_id = user_id_;
-        reply.set_user_id(user_id);
-        qv::types::BaseUserInfo base;
-        base.set_user_id(user_id);
-        base.set_nick_name(request.login_account());
-        reply.set_base_info_buff(base.SerializeAsString());
-        auth = auth_on_login_;
-      } else {
-        reply.set_login_info("refused");
-      }
-    }
-    SendTransferOn(c, kClient, 2, reply.SerializeAsString(), kLoginAppType, 2);
-    if (auth) {
-      qv::gate::AuthInfo info;
-      info.set_user_id(user_id);
-      c.SendFrame(kGate, kAuthInfo, info.SerializeAsString());
-    }
-  });
+  gate_.OnTransfer(
+      kClient, 1, [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
+        qv::client::LoginReq request;
+        if (!request.ParseFromString(data))
+          return;
+        qv::client::LoginRsp reply;
+        bool auth = false;
+        uint64_t user_id = 0;
+        {
+          std::lock_guard<std::mutex> lock(mu_);
+          logins_.push_back(
+              {request.login_account(), request.login_password(), request.logon_token()});
+          reply.set_login_result(static_cast<qv::client::LoginRsp::Result>(login_result_));
+          if (login_result_ == 0) {
+            user_id = user_id_;
+            reply.set_user_id(user_id);
+            qv::types::BaseUserInfo base;
+            base.set_user_id(user_id);
+            base.set_nick_name(request.login_account());
+            reply.set_base_info_buff(base.SerializeAsString());
+            auth = auth_on_login_;
+          } else {
+            reply.set_login_info("refused");
+          }
+        }
+        SendTransferOn(c, kClient, 2, reply.SerializeAsString(), kLoginAppType, 2);
+        if (auth) {
+          qv::gate::AuthInfo info;
+          info.set_user_id(user_id);
+          c.SendFrame(kGate, kAuthInfo, info.SerializeAsString());
+        }
+      });
 }
 
 void HallServices::InstallCatalogue() {
-  gate_.OnTransfer(kHall, hc::IDAllGroupReq, [this](GateConnection& c, const ReceivedFrame&,
-                                                    const std::string& data) {
-    hc::AllGroupReq request;
-    if (!Parse(data, &request)) return;
-    hc::AllGroupRsp reply;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      group_requests_.push_back(request.ver_code());
-      reply.set_ver_code(version_);
-      for (const ScriptedGroup& g : groups_) {
-        hc::groupItem* item = reply.add_items();
-        item->set_group_id(g.group_id);
-        item->set_group_order(g.order);
-        item->set_show_name("group " + std::to_string(g.group_id));
-      }
-    }
-    SendTransferOn(c, kHall, hc::IDAllGroupRsp, reply.SerializeAsString(), kCatalogueAppType, 2);
-  });
-  gate_.OnTransfer(kHall, hc::IDAllListReq, [this](GateConnection& c, const ReceivedFrame&,
-                                                   const std::string& data) {
-    hc::AllListReq request;
-    if (!Parse(data, &request)) return;
-    hc::AllListRsp reply;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      reply.set_ver_code(version_);
-      reply.set_group_id(request.group_id());
-      for (const ScriptedGroup& g : groups_) {
-        if (g.group_id != request.group_id()) continue;
-        for (const ScriptedList& l : g.lists) {
-          hc::listItem* item = reply.add_items();
-          item->set_list_id(l.list_id);
-          item->set_list_order(l.order);
-        }
-      }
-    }
-    SendTransferOn(c, kHall, hc::IDAllListRsp, reply.SerializeAsString(), kCatalogueAppType, 2);
-  });
-  gate_.OnTransfer(kHall, hc::IDAllPlanReq, [this](GateConnection& c, const ReceivedFrame&,
-                                                   const std::string& data) {
-    hc::AllPlanReq request;
-    if (!Parse(data, &request)) return;
-    hc::AllPlanRsp reply;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      reply.set_ver_code(plan_reply_version_ != 0 ? plan_reply_version_ : version_);
-      reply.set_group_id(request.group_id());
-      reply.set_list_id(request.list_id());
-      for (const ScriptedGroup& g : groups_) {
-        if (g.group_id != request.group_id()) continue;
-        for (const ScriptedList& l : g.lists) {
-          if (l.list_id != request.list_id()) continue;
-          for (const ScriptedPlan& p : l.plans) {
-            hc::PlanSimpleInfo info;
-            info.set_plan_id(p.plan_id);
-            info.set_plan_type(p.plan_type);
-            info.set_show_name("plan " + std::to_string(p.plan_id));
-            reply.add_simple_infos(info.SerializeAsString());
-            reply.add_plan_orders(p.order);
-            reply.add_plan_show_nums(0);
-            reply.add_plan_ids(p.plan_id);
+  gate_.OnTransfer(kHall, hc::IDAllGroupReq,
+                   [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
+                     hc::AllGroupReq request;
+                     if (!Parse(data, &request))
+                       return;
+                     hc::AllGroupRsp reply;
+                     {
+                       std::lock_guard<std::mutex> lock(mu_);
+                       group_requests_.push_back(request.ver_code());
+                       reply.set_ver_code(version_);
+                       for (const ScriptedGroup& g : groups_) {
+                         hc::groupItem* item = reply.add_items();
+                         item->set_group_id(g.group_id);
+                         item->set_group_order(g.order);
+                         item->set_show_name("group " + std::to_string(g.group_id));
+                       }
+                     }
+                     SendTransferOn(c, kHall, hc::IDAllGroupRsp, reply.SerializeAsString(),
+                                    kCatalogueAppType, 2);
+                   });
+  gate_.OnTransfer(kHall, hc::IDAllListReq,
+                   [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
+                     hc::AllListReq request;
+                     if (!Parse(data, &request))
+                       return;
+                     hc::AllListRsp reply;
+                     {
+                       std::lock_guard<std::mutex> lock(mu_);
+                       reply.set_ver_code(version_);
+                       reply.set_group_id(request.group_id());
+                       for (const ScriptedGroup& g : groups_) {
+                         if (g.group_id != request.group_id())
+                           continue;
+                         for (const ScriptedList& l : g.lists) {
+                           hc::listItem* item = reply.add_items();
+                           item->set_list_id(l.list_id);
+                           item->set_list_order(l.order);
+                         }
+                       }
+                     }
+                     SendTransferOn(c, kHall, hc::IDAllListRsp, reply.SerializeAsString(),
+                                    kCatalogueAppType, 2);
+                   });
+  gate_.OnTransfer(
+      kHall, hc::IDAllPlanReq,
+      [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
+        hc::AllPlanReq request;
+        if (!Parse(data, &request))
+          return;
+        hc::AllPlanRsp reply;
+        {
+          std::lock_guard<std::mutex> lock(mu_);
+          reply.set_ver_code(plan_reply_version_ != 0 ? plan_reply_version_ : version_);
+          reply.set_group_id(request.group_id());
+          reply.set_list_id(request.list_id());
+          for (const ScriptedGroup& g : groups_) {
+            if (g.group_id != request.group_id())
+              continue;
+            for (const ScriptedList& l : g.lists) {
+              if (l.list_id != request.list_id())
+                continue;
+              for (const ScriptedPlan& p : l.plans) {
+                hc::PlanSimpleInfo info;
+                info.set_plan_id(p.plan_id);
+                info.set_plan_type(p.plan_type);
+                info.set_show_name(p.name.empty() ? "plan " + std::to_string(p.plan_id) : p.name);
+                info.set_fixed_count(p.fixed_count);
+                info.set_game_kind(p.game_kind);
+                info.set_app_id(p.app_id);
+                info.set_free_join(p.free_join);
+                reply.add_simple_infos(info.SerializeAsString());
+                reply.add_plan_orders(p.order);
+                reply.add_plan_show_nums(0);
+                reply.add_plan_ids(p.plan_id);
+              }
+            }
           }
         }
-      }
-    }
-    SendTransferOn(c, kHall, hc::IDAllPlanRsp, reply.SerializeAsString(), kCatalogueAppType, 2);
-  });
-  // Start points of every plan asked for: one sign-up point each, 6 seats, plan id mod 6 taken.
-  gate_.OnTransfer(kHall, hc::IDDisplayPlanUpdateReq, [this](GateConnection& c,
-                                                             const ReceivedFrame&,
-                                                             const std::string& data) {
-    hc::DisplayPlanUpdateReq request;
-    if (!Parse(data, &request)) return;
-    uint32_t version;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      version = version_;
-    }
-    for (uint32_t plan_id : request.array_plan_id()) {
-      hc::PlanAllStartPoint reply;
-      reply.set_group_id(request.group_id());
-      reply.set_plan_id(plan_id);
-      reply.set_ver_code(version);
-      hc::startPointItem point;
-      point.set_plan_id(plan_id);
-      point.set_match_id(plan_id * 100ull);
-      point.set_start_flag(hc::startPointItem::SIGNUP_ALLOW);
-      point.set_player_count(6);
-      point.set_current_sign(plan_id % 6);
-      reply.add_start_points(point.SerializeAsString());
-      SendTransferOn(c, kHall, hc::IDPlanAllStartPoint, reply.SerializeAsString(), 5, 2);
-    }
-  });
+        SendTransferOn(c, kHall, hc::IDAllPlanRsp, reply.SerializeAsString(), kCatalogueAppType, 2);
+      });
+  // Start points of every plan asked for: one point each, as scripted or the default.
+  gate_.OnTransfer(
+      kHall, hc::IDDisplayPlanUpdateReq,
+      [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
+        hc::DisplayPlanUpdateReq request;
+        if (!Parse(data, &request))
+          return;
+        std::vector<std::string> replies;
+        {
+          std::lock_guard<std::mutex> lock(mu_);
+          for (uint32_t plan_id : request.array_plan_id()) {
+            const ScriptedStartPoint& scripted = StartPointOf(plan_id);
+            hc::startPointItem point;
+            point.set_plan_id(plan_id);
+            point.set_match_id(scripted.match_id != 0 ? scripted.match_id : plan_id * 100ull);
+            point.set_start_time(scripted.start_time);
+            point.set_start_flag(hc::startPointItem::SIGNUP_ALLOW);
+            if (hc::startPointItem::MatchState_IsValid(static_cast<int>(scripted.state)))
+              point.set_start_flag(static_cast<hc::startPointItem::MatchState>(scripted.state));
+            point.set_player_count(scripted.seats);
+            point.set_current_sign(scripted.signed_count);
+            hc::PlanAllStartPoint reply;
+            reply.set_group_id(request.group_id());
+            reply.set_plan_id(plan_id);
+            reply.set_ver_code(version_);
+            reply.add_start_points(point.SerializeAsString());
+            replies.push_back(reply.SerializeAsString());
+          }
+        }
+        for (const std::string& reply : replies)
+          SendTransferOn(c, kHall, hc::IDPlanAllStartPoint, reply, 5, 2);
+      });
   gate_.OnTransfer(kHall, hc::IDMyMatchDataReq,
                    [](GateConnection& c, const ReceivedFrame&, const std::string&) {
                      SendTransferOn(c, kHall, hc::IDMyMatchDataRsp, "", kCatalogueAppType, 2);
                    });
-  gate_.OnTransfer(kHall, hc::IDGetMatchDetailReq, [this](GateConnection& c,
-                                                          const ReceivedFrame&,
-                                                          const std::string& data) {
-    hc::GetMatchDetailReq request;
-    if (!Parse(data, &request)) return;
-    std::string reply;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      detail_requests_.push_back(request.plan_id());
-      reply = DetailBytes(request.plan_id());
-    }
-    SendTransferOn(c, kHall, hc::IDGetMatchDetailRsp, reply, 5, 2);
-  });
+  gate_.OnTransfer(kHall, hc::IDGetMatchDetailReq,
+                   [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
+                     hc::GetMatchDetailReq request;
+                     if (!Parse(data, &request))
+                       return;
+                     std::string reply;
+                     {
+                       std::lock_guard<std::mutex> lock(mu_);
+                       detail_requests_.push_back(request.plan_id());
+                       reply = DetailBytes(request.plan_id());
+                     }
+                     SendTransferOn(c, kHall, hc::IDGetMatchDetailRsp, reply, 5, 2);
+                   });
 }
 
 std::string HallServices::DetailBytes(uint32_t plan_id) const {
@@ -228,32 +262,96 @@ std::string HallServices::DetailBytes(uint32_t plan_id) const {
   reply.set_plan_id(plan_id);
   auto found = details_.find(plan_id);
   if (found != details_.end()) {
+    const ScriptedDetail& detail = found->second;
     hc::TitleMatchItem item;
     item.set_plan_id(plan_id);
-    item.set_app_id(found->second);
+    item.set_app_id(detail.match_app_id);
+    if (!detail.title.empty())
+      item.set_show_title(detail.title);
+    if (detail.min_players != 0)
+      item.set_min_player_count(detail.min_players);
+    for (const ScriptedPrize& prize : detail.prizes) {
+      hc::PrizeItem* row = item.add_plan_prizes();
+      row->set_rank_begein(prize.first_rank);
+      row->set_rank_end(prize.last_rank);
+      if (!prize.award.empty())
+        row->set_other_award(prize.award);
+    }
     reply.set_detail_titlematch(item.SerializeAsString());
-    reply.set_app_id(found->second);
+    reply.set_app_id(detail.match_app_id);
   }
   return reply.SerializeAsString();
 }
 
+ScriptedStartPoint& HallServices::StartPointOf(uint32_t plan_id) {
+  auto [it, made] = start_points_.try_emplace(plan_id);
+  if (made)
+    it->second.signed_count = plan_id % 6;
+  return it->second;
+}
+
+uint32_t HallServices::PlanOfService(uint32_t match_app_id) const {
+  for (const auto& [plan_id, detail] : details_) {
+    if (detail.match_app_id == match_app_id)
+      return plan_id;
+  }
+  return 0;
+}
+
+bool HallServices::AnswerJoin(uint32_t match_app_id, bool is_quit,
+                              qv::matchclient::JoinRsp* reply) {
+  ScriptedJoinReply answer;
+  answer.result = join_result_;
+  answer.info = join_info_;
+  auto queued = join_replies_.find(match_app_id);
+  if (queued != join_replies_.end() && !queued->second.empty()) {
+    answer = std::move(queued->second.front());
+    queued->second.pop_front();
+  }
+  if (answer.silent)
+    return false;
+  const uint32_t plan_id = PlanOfService(match_app_id);
+  reply->set_is_quit(is_quit);
+  reply->set_join_result(static_cast<qv::matchclient::JoinRsp::Result>(answer.result));
+  if (!answer.info.empty())
+    reply->set_result_info(answer.info);
+  reply->set_plan_id(answer.plan_id != 0 ? answer.plan_id : plan_id);
+  if (answer.start_game)
+    reply->set_start_game(true);
+  if (answer.mp_appid != 0)
+    reply->set_mp_appid(answer.mp_appid);
+  if (answer.game_kind != 0)
+    reply->set_game_kind(answer.game_kind);
+  if (plan_id != 0) {
+    ScriptedStartPoint& point = StartPointOf(plan_id);
+    reply->set_match_id(point.match_id != 0 ? point.match_id : plan_id * 100ull);
+    // An accepted join takes a seat; an accepted withdrawal gives one back.
+    if (answer.result == 0 && !is_quit && point.signed_count < point.seats)
+      ++point.signed_count;
+    if (answer.result == 0 && is_quit && point.signed_count > 0)
+      --point.signed_count;
+  }
+  return true;
+}
+
 void HallServices::InstallMatch() {
-  gate_.OnTransfer(kMatch, 3, [this](GateConnection& c, const ReceivedFrame& frame,
-                                     const std::string& data) {
-    qv::matchclient::JoinReq request;
-    if (!request.ParseFromString(data)) return;
-    qv::gate::TransferDataReq transfer;
-    transfer.ParseFromString(frame.payload);
-    qv::matchclient::JoinRsp reply;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      joins_.emplace_back(transfer.att_appid(), request.is_quit());
-      reply.set_join_result(static_cast<qv::matchclient::JoinRsp::Result>(join_result_));
-      if (!join_info_.empty()) reply.set_result_info(join_info_);
-    }
-    reply.set_is_quit(request.is_quit());
-    SendTransferOn(c, kMatch, 4, reply.SerializeAsString(), kMatchAppType, transfer.att_appid());
-  });
+  gate_.OnTransfer(kMatch, 3,
+                   [this](GateConnection& c, const ReceivedFrame& frame, const std::string& data) {
+                     qv::matchclient::JoinReq request;
+                     if (!request.ParseFromString(data))
+                       return;
+                     qv::gate::TransferDataReq transfer;
+                     transfer.ParseFromString(frame.payload);
+                     qv::matchclient::JoinRsp reply;
+                     {
+                       std::lock_guard<std::mutex> lock(mu_);
+                       joins_.emplace_back(transfer.att_appid(), request.is_quit());
+                       if (!AnswerJoin(transfer.att_appid(), request.is_quit(), &reply))
+                         return;
+                     }
+                     SendTransferOn(c, kMatch, 4, reply.SerializeAsString(), kMatchAppType,
+                                    transfer.att_appid());
+                   });
 }
 
 void HallServices::SendAuthInfo(int connection, uint64_t user_id) {
@@ -319,6 +417,11 @@ std::vector<HallServices::LoginSeen> HallServices::logins() const {
 std::vector<std::pair<uint32_t, bool>> HallServices::joins() const {
   std::lock_guard<std::mutex> lock(mu_);
   return joins_;
+}
+uint32_t HallServices::signed_count(uint32_t plan_id) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  const auto it = start_points_.find(plan_id);
+  return it != start_points_.end() ? it->second.signed_count : plan_id % 6;
 }
 std::vector<uint32_t> HallServices::detail_requests() const {
   std::lock_guard<std::mutex> lock(mu_);

@@ -1,26 +1,76 @@
 // The server side of the hall's services behind the local gate: the login service (a scripted
 // result for every login, with the user's records and an AuthInfo on success), the catalogue
 // (groups, lists, plans and start points at a version the test controls, stale versions on
-// demand), the match details, the match service's join replies, and pushes the gate makes
-// unasked: AuthInfo, packed messages and the logout of a login elsewhere.
+// demand), the match details (a real title match with its prizes), the match services' join
+// replies (scripted per service, in order) with start points whose signed count follows the
+// accepted joins and withdrawals, and pushes the gate makes unasked: AuthInfo, packed messages
+// and the logout of a login elsewhere.
+//
+// A match service serves one plan: the plan whose details name it (SetMatchDetail). Its joins
+// answer for that plan, and an accepted join takes a seat of the plan's start point (a
+// withdrawal gives one back), so the catalogue's next start points show the count risen.
 //
 // Handlers run on the gate's loop thread; the script and the records are guarded by one lock.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "client/matchclient.pb.h"
 #include "testing/gate/local_gate.h"
 
 namespace testgate {
 
+// One plan of the catalogue, as its PlanSimpleInfo describes it.
 struct ScriptedPlan {
   uint32_t plan_id = 0;
   uint32_t order = 0;
-  uint32_t plan_type = 1;
+  uint32_t plan_type = 1;    // 1 starts when full, 2 at a time
+  std::string name{};        // empty: "plan <id>"
+  uint32_t fixed_count = 0;  // seats of a plan that starts when full
+  uint32_t game_kind = 0;    // the game the plan is played in
+  uint32_t app_id = 0;       // the match service running it
+  bool free_join = false;
+};
+
+// One prize row of a plan's details: ranks first_rank..last_rank win `award`.
+struct ScriptedPrize {
+  uint32_t first_rank = 0;
+  uint32_t last_rank = 0;
+  std::string award{};  // empty: the row carries no award text
+};
+
+// A plan's details (GetMatchDetailRsp with its TitleMatchItem).
+struct ScriptedDetail {
+  uint32_t match_app_id = 0;  // the match service that runs the plan and answers its joins
+  std::string title{};        // show_title
+  std::vector<ScriptedPrize> prizes{};
+  uint32_t min_players = 0;  // min_player_count
+};
+
+// The start point the catalogue reports for a plan. Plans without one report 6 seats with
+// plan id mod 6 taken.
+struct ScriptedStartPoint {
+  uint32_t seats = 6;         // player_count
+  uint32_t signed_count = 0;  // current_sign; accepted joins raise it, withdrawals lower it
+  uint64_t match_id = 0;      // 0: plan id x 100
+  uint32_t state = 1;         // startPointItem.MatchState; 1 sign-up open
+  uint64_t start_time = 0;
+};
+
+// One answer of a match service to a JoinReq.
+struct ScriptedJoinReply {
+  int result = 0;           // join_result: 0 accepted, anything else refused
+  std::string info{};       // result_info; empty: not set
+  uint64_t plan_id = 0;     // 0: the plan the service serves (its low half is the hall's key)
+  bool start_game = false;  // with result 0: the hall launches the game at once
+  uint32_t mp_appid = 0;    // with result 10: where the hall asks to go back
+  uint32_t game_kind = 0;
+  bool silent = false;  // the service does not answer this join at all
 };
 
 struct ScriptedList {
@@ -76,7 +126,12 @@ class HallServices {
   // Details of `plan_id` name the match service `match_app_id`; without details the reply has
   // no detail_titlematch.
   void SetMatchDetail(uint32_t plan_id, uint32_t match_app_id);
+  void SetMatchDetail(uint32_t plan_id, ScriptedDetail detail);
+  void SetStartPoint(uint32_t plan_id, ScriptedStartPoint point);
+  // The result of every join whose service has no scripted reply left.
   void SetJoinResult(int result, std::string info);
+  // Queues the next answer of the match service `match_app_id`; answers are used in order.
+  void ScriptJoinReply(uint32_t match_app_id, ScriptedJoinReply reply);
 
   // --- pushes (any thread; connection -1 is the newest) ---
   void SendAuthInfo(int connection, uint64_t user_id);
@@ -102,13 +157,20 @@ class HallServices {
   std::vector<LoginSeen> logins() const;
   // Match app ids the joins were routed to, with their is_quit.
   std::vector<std::pair<uint32_t, bool>> joins() const;
+  // The signed count the plan's start point reports now.
+  uint32_t signed_count(uint32_t plan_id) const;
   // Plan ids of the detail requests.
   std::vector<uint32_t> detail_requests() const;
   // ver_code of each AllGroupReq.
   std::vector<uint32_t> group_requests() const;
 
  private:
-  std::string DetailBytes(uint32_t plan_id) const;  // REQUIRES mu_ held
+  // Each REQUIRES mu_ held.
+  std::string DetailBytes(uint32_t plan_id) const;
+  ScriptedStartPoint& StartPointOf(uint32_t plan_id);
+  uint32_t PlanOfService(uint32_t match_app_id) const;
+  // The answer to a join routed to `match_app_id`; false when the service stays silent.
+  bool AnswerJoin(uint32_t match_app_id, bool is_quit, qv::matchclient::JoinRsp* reply);
   void InstallLogin();
   void InstallCatalogue();
   void InstallMatch();
@@ -121,9 +183,11 @@ class HallServices {
   std::vector<ScriptedGroup> groups_;
   uint32_t version_ = 1;
   uint32_t plan_reply_version_ = 0;
-  std::map<uint32_t, uint32_t> details_;
+  std::map<uint32_t, ScriptedDetail> details_;
+  std::map<uint32_t, ScriptedStartPoint> start_points_;
   int join_result_ = 0;
   std::string join_info_;
+  std::map<uint32_t, std::deque<ScriptedJoinReply>> join_replies_;
   std::vector<LoginSeen> logins_;
   std::vector<std::pair<uint32_t, bool>> joins_;
   std::vector<uint32_t> detail_requests_;

@@ -43,11 +43,13 @@ class RawHall {
   gateframe::PacketFrame Next() {
     gateframe::PacketFrame frame;
     uint8_t prefix[4];
-    if (!platform::ReadExact(fd_, prefix, 4)) return frame;
+    if (!platform::ReadExact(fd_, prefix, 4))
+      return frame;
     const uint32_t length = prefix[0] << 24 | prefix[1] << 16 | prefix[2] << 8 | prefix[3];
     std::string bytes(reinterpret_cast<char*>(prefix), 4);
     bytes.resize(4 + length);
-    if (!platform::ReadExact(fd_, bytes.data() + 4, length)) return frame;
+    if (!platform::ReadExact(fd_, bytes.data() + 4, length))
+      return frame;
     EXPECT_EQ(gateframe::DecodeFrame(bytes.data(), bytes.size(), &frame),
               gateframe::DecodeError::kNone);
     return frame;
@@ -173,6 +175,141 @@ TEST_F(HallServicesTest, DetailsNameTheMatchServiceThatAnswersTheJoin) {
   EXPECT_EQ(join_reply.join_result(), 0);
   EXPECT_EQ(join_reply.result_info(), "ok");
   EXPECT_EQ(services_.joins(), (std::vector<std::pair<uint32_t, bool>>{{55, false}}));
+}
+
+TEST_F(HallServicesTest, DetailsCarryTheTitleMatchWithItsPrizesAndPlansTheirDescription) {
+  ScriptedDetail detail;
+  detail.match_app_id = 41;
+  detail.title = "周末欢乐赛";
+  detail.min_players = 6;
+  detail.prizes = {{1, 1, "奖金1000元"}, {2, 3, "奖金500元"}, {4, 10, ""}};
+  services_.SetMatchDetail(7, detail);
+  hc::GetMatchDetailReq request;
+  request.set_plan_id(7);
+  hall_->SendTransfer(18, 13, request);
+  hc::GetMatchDetailRsp reply;
+  ASSERT_TRUE(reply.ParseFromString(hall_->NextTransfer().data()));
+  EXPECT_EQ(reply.app_id(), 41u);
+  hc::TitleMatchItem title;
+  ASSERT_TRUE(title.ParseFromString(reply.detail_titlematch()));
+  EXPECT_EQ(title.app_id(), 41u);
+  EXPECT_EQ(title.show_title(), "周末欢乐赛");
+  EXPECT_EQ(title.min_player_count(), 6u);
+  ASSERT_EQ(title.plan_prizes_size(), 3);
+  const struct {
+    uint32_t first, last;
+    bool has_award;
+    const char* award;
+  } rows[] = {{1, 1, true, "奖金1000元"}, {2, 3, true, "奖金500元"}, {4, 10, false, ""}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(title.plan_prizes(i).rank_begein(), rows[i].first) << i;
+    EXPECT_EQ(title.plan_prizes(i).rank_end(), rows[i].last) << i;
+    EXPECT_EQ(title.plan_prizes(i).has_other_award(), rows[i].has_award) << i;
+    EXPECT_EQ(title.plan_prizes(i).other_award(), rows[i].award) << i;
+  }
+
+  ScriptedPlan plan{7, 1, 1};
+  plan.name = "周末欢乐赛";
+  plan.fixed_count = 6;
+  plan.game_kind = 502;
+  plan.app_id = 41;
+  plan.free_join = true;
+  services_.SetCatalogue({{21, 5, {{100, 1, {plan, {8, 0, 2}}}}}});
+  hc::AllPlanReq plans;
+  plans.set_group_id(21);
+  plans.set_list_id(100);
+  hall_->SendTransfer(18, 7, plans);
+  hc::AllPlanRsp plan_reply;
+  ASSERT_TRUE(plan_reply.ParseFromString(hall_->NextTransfer().data()));
+  ASSERT_EQ(plan_reply.simple_infos_size(), 2);
+  hc::PlanSimpleInfo info;
+  ASSERT_TRUE(info.ParseFromString(plan_reply.simple_infos(0)));
+  EXPECT_EQ(info.show_name(), "周末欢乐赛");
+  EXPECT_EQ(info.fixed_count(), 6u);
+  EXPECT_EQ(info.game_kind(), 502u);
+  EXPECT_EQ(info.app_id(), 41u);
+  EXPECT_TRUE(info.free_join());
+  ASSERT_TRUE(info.ParseFromString(plan_reply.simple_infos(1)));
+  EXPECT_EQ(info.show_name(), "plan 8");
+  EXPECT_EQ(info.plan_type(), 2u);
+}
+
+// A match service answers for the plan whose details name it: scripted answers in order, then
+// the common result; accepted joins take seats that the start points then report.
+TEST_F(HallServicesTest, JoinsAnswerAsScriptedAndTakeSeats) {
+  services_.SetMatchDetail(7, 41);
+  services_.SetStartPoint(7, {6, 2, 0, 1, 0});
+  ScriptedJoinReply refused;
+  refused.result = 5;
+  refused.info = "报名已满";
+  ScriptedJoinReply starting;
+  starting.start_game = true;
+  starting.game_kind = 502;
+  starting.plan_id = 0x100000007ull;  // the wire's high half, for the hall to ignore
+  ScriptedJoinReply silent;
+  silent.silent = true;
+  services_.ScriptJoinReply(41, refused);
+  services_.ScriptJoinReply(41, starting);
+  services_.ScriptJoinReply(41, silent);
+  services_.SetJoinResult(0, "");
+
+  struct Step {
+    bool quit;
+    bool answered;
+    int result;
+    uint64_t plan_id;
+    bool start_game;
+    uint32_t signed_after;
+  } steps[] = {
+      {false, true, 5, 7, false, 2},              // refused: no seat
+      {false, true, 0, 0x100000007ull, true, 3},  // accepted
+      {false, false, 0, 0, false, 3},             // unanswered
+      {true, true, 0, 7, false, 2},               // the common result: withdrawn
+      {false, true, 0, 7, false, 3},
+  };
+  for (const Step& step : steps) {
+    qv::matchclient::JoinReq join;
+    join.set_is_quit(step.quit);
+    hall_->SendTransfer(14, 3, join, 41);
+    if (step.answered) {
+      qv::gate::TransferDataReq t = hall_->NextTransfer();
+      EXPECT_EQ(t.att_appid(), 41u);
+      qv::matchclient::JoinRsp reply;
+      ASSERT_TRUE(reply.ParseFromString(t.data()));
+      EXPECT_EQ(reply.join_result(), step.result);
+      EXPECT_EQ(reply.is_quit(), step.quit);
+      EXPECT_EQ(reply.plan_id(), step.plan_id);
+      EXPECT_EQ(reply.match_id(), 700u);
+      EXPECT_EQ(reply.start_game(), step.start_game);
+      EXPECT_EQ(reply.has_result_info(), step.result != 0);
+    }
+    // The start points report the seats as they stand after the join.
+    hc::DisplayPlanUpdateReq display;
+    display.add_array_plan_id(7);
+    hall_->SendTransfer(18, 9, display);
+    hc::PlanAllStartPoint points;
+    ASSERT_TRUE(points.ParseFromString(hall_->NextTransfer().data()));
+    hc::startPointItem point;
+    ASSERT_TRUE(point.ParseFromString(points.start_points(0)));
+    EXPECT_EQ(point.current_sign(), step.signed_after);
+    EXPECT_EQ(point.player_count(), 6u);
+    EXPECT_EQ(services_.signed_count(7), step.signed_after);
+  }
+  EXPECT_EQ(services_.joins().size(), 5u);
+}
+
+TEST_F(HallServicesTest, AFullPlanTakesNoMoreSeats) {
+  services_.SetMatchDetail(9, 42);
+  services_.SetStartPoint(9, {2, 1, 0, 1, 0});
+  qv::matchclient::JoinReq join;
+  join.set_is_quit(false);
+  for (int i = 0; i < 3; ++i) {
+    hall_->SendTransfer(14, 3, join, 42);
+    hall_->NextTransfer();
+  }
+  EXPECT_EQ(services_.signed_count(9), 2u);
+  // A plan no start point was scripted for keeps the old default: plan id mod 6.
+  EXPECT_EQ(services_.signed_count(8), 2u);
 }
 
 TEST_F(HallServicesTest, PushesArriveAsTheHallExpectsThem) {

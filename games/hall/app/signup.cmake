@@ -31,3 +31,12 @@ if(TARGET skinui_sdl)
   target_compile_definitions(hall_signup_window_test PRIVATE
                              HALL_PROGRAM_FOLDER="${CMAKE_BINARY_DIR}/bin")
 endif()
+
+# The road end to end: the hall runtime over the real client frame against the local gate.
+tarvix_test(hall_signup_e2e_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/signup_e2e_test.cc
+  LIBS hall_signup hall_plan_manager hall_runtime testing_gate_hall update_server_fixture
+  LABEL integration
+  TIMEOUT 120)
+target_compile_definitions(hall_signup_e2e_test PRIVATE
+                           HALL_PROGRAM_FOLDER="${CMAKE_BINARY_DIR}/bin")

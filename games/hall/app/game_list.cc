@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "games/hall/app/update_flow.h"
 #include "games/hall/app/version_number.h"
 #include "games/hall/text/text_convert.h"
 #include "games/hall/update/update_log.h"
@@ -109,7 +110,9 @@ GameList::GameList(std::string program_dir, GameUpdater update_game)
     : program_dir_(std::move(program_dir)), update_game_(std::move(update_game)) {}
 
 GameList& GameList::Instance() {
-  static GameList list(platform::ProgramFolder(), nullptr);
+  static GameList list(platform::ProgramFolder(), [](const GameRecord& game) {
+    return UpdateFlow::Instance().UpdateGame(game);
+  });
   return list;
 }
 

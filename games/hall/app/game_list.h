@@ -65,8 +65,8 @@ class GameList {
   GameList(const GameList&) = delete;
   GameList& operator=(const GameList&) = delete;
 
-  // The program's one list, over the folder of the running executable; its updater is given with
-  // set_update_game. Windows take the list from their creator rather than from here.
+  // The program's one list: the folder of the running executable, games updated by the
+  // program's update flow (UpdateFlow::Instance). Windows take it from their creator.
   static GameList& Instance();
 
   // Reads the list file. Attributes a "game" element lacks are added with their defaults

@@ -22,11 +22,11 @@ TEST(VersionNumber, ReadsEachPartIntoItsOwnSixteenBits) {
       {"", 0},
       {"0", 0},
       {"7", V(7, 0, 0, 0)},
-      {"1..3", V(1, 0, 3, 0)},          // an empty part leaves its place 0
+      {"1..3", V(1, 0, 3, 0)},  // an empty part leaves its place 0
       {"1.2.", V(1, 2, 0, 0)},
       {".5", V(0, 5, 0, 0)},
-      {" 3. 4", V(3, 4, 0, 0)},         // leading blanks, as atoi reads them
-      {"2b.7rc1", V(2, 7, 0, 0)},       // reading stops at the first non-digit
+      {" 3. 4", V(3, 4, 0, 0)},    // leading blanks, as atoi reads them
+      {"2b.7rc1", V(2, 7, 0, 0)},  // reading stops at the first non-digit
       {"x.1", V(0, 1, 0, 0)},
       {"+4.1", V(4, 1, 0, 0)},
       {"65535.65535.65535.65535", ~uint64_t{0}},
@@ -47,13 +47,11 @@ TEST(VersionNumber, ComparesLikeTheVersionsItReads) {
     const char* older;
     const char* newer;
   } cases[] = {
-      {"1.9", "1.10"},          // numeric parts, not text
-      {"1.2.3.4", "1.2.3.5"},
-      {"1.65535.65535.65535", "2"},
-      {"0", "0.0.0.1"},
-      {"1.9", "1.70000"},       // too large a part is still the newer
-      {"1.-1", "1.0.0.1"},      // a negative part is no newer than 0
-      {"1.2.65535", "1.3"},     // a full lower part does not reach the next one
+      {"1.9", "1.10"},  // numeric parts, not text
+      {"1.2.3.4", "1.2.3.5"}, {"1.65535.65535.65535", "2"},
+      {"0", "0.0.0.1"},       {"1.9", "1.70000"},  // too large a part is still the newer
+      {"1.-1", "1.0.0.1"},                         // a negative part is no newer than 0
+      {"1.2.65535", "1.3"},                        // a full lower part does not reach the next one
   };
   for (const Case& c : cases) {
     EXPECT_LT(ReadVersionNumber(c.older), ReadVersionNumber(c.newer))

@@ -68,6 +68,12 @@ class NativeWindow {
   virtual void EndPaint() = 0;
   // Writes the last presented picture as a PNG file; false when the backend has no pixels.
   virtual bool SaveScreenshot(const std::string& png_path) = 0;
+  // While set, the mouse keeps reporting to this window when it leaves it (a window being
+  // dragged by its caption). Backends without the notion ignore it.
+  virtual void SetMouseCapture(bool /*capture*/) {}
+  // Where text being typed goes (the caret of the focused edit, client coordinates), so that an
+  // input method places its candidate list beside it. Backends without one ignore it.
+  virtual void SetTextInputRect(const RECT& /*rect*/) {}
 };
 
 class Backend {
@@ -80,6 +86,14 @@ class Backend {
   virtual std::shared_ptr<Image> DecodeImage(const std::string& bytes) = 0;
   // Size of one line of `text` (UTF-8) in `font`.
   virtual SIZE MeasureText(const std::string& text, const FontSpec& font) = 0;
+
+  // The system clipboard's text (UTF-8): what Ctrl+C and Ctrl+X put there and Ctrl+V takes.
+  // Get gives an empty text when the clipboard holds none. False when it cannot be set.
+  virtual bool SetClipboardText(const std::string& utf8) = 0;
+  virtual std::string GetClipboardText() = 0;
+  // The mouse pointer in screen coordinates; false when the backend cannot tell (the window
+  // library then works from the position of the window and the mouse messages).
+  virtual bool GetCursorScreenPos(POINT* /*pos*/) { return false; }
 };
 
 // The process-wide backend; the headless one until set.

@@ -23,6 +23,8 @@ class CButtonUI : public CLabelUI {
   const char* GetClass() const override;
   void* GetInterface(const char* name) override;
   bool WantsFocus() const override { return true; }
+  bool DragsWindow() const override { return false; }
+  bool TakesReturn() const override { return true; }
 
   UINT GetButtonState() const { return state_; }
   const std::string& GetNormalImage() const { return normal_image_; }

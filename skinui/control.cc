@@ -4,6 +4,7 @@
 
 #include "skinui/attribute_parse.h"
 #include "skinui/paint_manager.h"
+#include "skinui/utf8.h"
 
 namespace skinui {
 
@@ -217,6 +218,20 @@ void CControlUI::DoEvent(TEventUI& event) {
   if (IsMouseEvent(event.Type) && event.Type != UIEVENT_MOUSEENTER &&
       event.Type != UIEVENT_MOUSELEAVE && parent_ != nullptr) {
     parent_->DoEvent(event);
+    return;
+  }
+  if (event.Type == UIEVENT_TEXTINPUT) {
+    // A control without its own handling of committed text sees it typed, one character each.
+    const std::weak_ptr<const int> life = Life();
+    for (char32_t c : DecodeUtf8(event.text)) {
+      TEventUI typed = event;
+      typed.Type = UIEVENT_CHAR;
+      typed.chKey = c;
+      typed.text.clear();
+      DoEvent(typed);
+      if (life.expired())
+        return;
+    }
   }
 }
 

@@ -54,6 +54,12 @@ class CControlUI {
   virtual void SetFocus();
   // Whether the control takes focus on a click (edits, buttons).
   virtual bool WantsFocus() const { return false; }
+  // Whether a press on it inside the window's caption area moves the window: true for what only
+  // shows (labels, images, layouts), false for what takes clicks itself (buttons, edits, lists).
+  virtual bool DragsWindow() const { return true; }
+  // Whether Enter goes to it while it has the focus (a button presses itself, an editable text
+  // of several lines starts a new line) instead of pressing the window's default button.
+  virtual bool TakesReturn() const { return false; }
 
   // --- Geometry.
   const RECT& GetPos() const { return rect_; }

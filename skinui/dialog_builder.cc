@@ -30,6 +30,8 @@ void ReadWindowResources(xmldoc::CXmlNode* window, CPaintManagerUI* manager) {
   const SIZE size = ParseSize(window->GetAttributeValue("size"));
   if (size.cx > 0 && size.cy > 0)
     manager->SetInitSize(size.cx, size.cy);
+  manager->SetCaptionRect(ParseRect(window->GetAttributeValue("caption")));
+  manager->SetDefaultButton(window->GetAttributeValue("defaultbutton"));
   for (xmldoc::CXmlNode* child : window->children()) {
     if (child == nullptr)
       continue;

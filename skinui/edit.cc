@@ -8,6 +8,7 @@
 #include "skinui/attribute_parse.h"
 #include "skinui/paint_manager.h"
 #include "skinui/utf8.h"
+#include "skinui/window_wnd.h"
 
 namespace skinui {
 namespace {
@@ -50,6 +51,7 @@ void CEditUI::SetText(const char* text) {
   CLabelUI::SetText(t.c_str());
   caret_ = anchor_ = text_.size();
   scroll_ = 0;
+  composition_.clear();
 }
 
 namespace {
@@ -143,6 +145,21 @@ bool CEditUI::OnKey(char32_t key, WORD state) {
         return false;
       SetSelAll();
       return true;
+    case 'C':
+      if ((state & MK_CONTROL) == 0)
+        return false;
+      Copy();
+      return true;
+    case 'X':
+      if ((state & MK_CONTROL) == 0)
+        return false;
+      Cut();
+      return true;
+    case 'V':
+      if ((state & MK_CONTROL) == 0)
+        return false;
+      Paste();
+      return true;
     case VK_BACK:
       if (editable && !DeleteSelection() && caret_ > 0)
         ReplaceText(PreviousCharacter(text_, caret_), caret_, "");
@@ -157,8 +174,12 @@ bool CEditUI::OnKey(char32_t key, WORD state) {
 }
 
 void CEditUI::OnCharacter(char32_t c) {
-  if (read_only_ || !IsEnabled() || !TakesCharacter(c))
-    return;
+  InsertCharacters(std::u32string_view(&c, 1));
+}
+
+bool CEditUI::InsertCharacters(std::u32string_view typed) {
+  if (read_only_ || !IsEnabled())
+    return false;
   caret_ = std::min(caret_, text_.size());
   anchor_ = std::min(anchor_, text_.size());
   const size_t low = std::min(caret_, anchor_);
@@ -166,11 +187,64 @@ void CEditUI::OnCharacter(char32_t c) {
   // The selection goes, so it does not count against the limit.
   const size_t kept =
       DecodeUtf8(text_).size() - DecodeUtf8(std::string_view(text_).substr(low, high - low)).size();
-  if (max_chars_ > 0 && kept >= static_cast<size_t>(max_chars_))
-    return;
-  std::string typed;
-  AppendUtf8(typed, c);
-  ReplaceText(low, high, typed);
+  size_t room = std::string::npos;
+  if (max_chars_ > 0)
+    room = kept >= static_cast<size_t>(max_chars_) ? 0 : static_cast<size_t>(max_chars_) - kept;
+  std::string add;
+  for (char32_t c : typed) {
+    if (room == 0)
+      break;
+    if (!TakesCharacter(c))
+      continue;
+    AppendUtf8(add, c);
+    if (room != std::string::npos)
+      --room;
+  }
+  if (add.empty())
+    return false;
+  ReplaceText(low, high, add);
+  return true;
+}
+
+bool CEditUI::InsertText(const std::string& utf8) {
+  return InsertCharacters(DecodeUtf8(utf8));
+}
+
+bool CEditUI::Copy() {
+  if (password_)
+    return false;
+  const size_t caret = std::min(caret_, text_.size());
+  const size_t anchor = std::min(anchor_, text_.size());
+  if (caret == anchor)
+    return false;
+  const size_t low = std::min(caret, anchor);
+  return CurrentBackend().SetClipboardText(text_.substr(low, std::max(caret, anchor) - low));
+}
+
+bool CEditUI::Cut() {
+  if (read_only_ || !IsEnabled() || !Copy())
+    return false;
+  DeleteSelection();
+  return true;
+}
+
+bool CEditUI::Paste() {
+  if (read_only_ || !IsEnabled())
+    return false;
+  std::u32string pasted;
+  const std::u32string clip = DecodeUtf8(CurrentBackend().GetClipboardText());
+  for (size_t i = 0; i < clip.size(); ++i) {
+    char32_t c = clip[i];
+    if (c == '\r' || c == '\n') {
+      if (!IsMultiLine())
+        break;  // one line takes the first line
+      if (c == '\r' && i + 1 < clip.size() && clip[i + 1] == '\n')
+        ++i;
+      c = '\n';
+    }
+    pasted.push_back(c);
+  }
+  return InsertCharacters(pasted);
 }
 
 void CEditUI::DoEvent(TEventUI& event) {
@@ -181,9 +255,31 @@ void CEditUI::DoEvent(TEventUI& event) {
     case UIEVENT_KEYDOWN:
       OnKey(event.chKey, event.wKeyState);
       return;
+    case UIEVENT_TEXTINPUT:
+      composition_.clear();
+      InsertText(event.text);
+      Invalidate();
+      return;
+    case UIEVENT_COMPOSITION: {
+      if (read_only_ || !IsEnabled())
+        return;
+      // Shown only: what the edit would not take is not shown either.
+      composition_.clear();
+      int characters = 0;
+      for (char32_t c : DecodeUtf8(event.text)) {
+        if (!TakesCharacter(c))
+          continue;
+        AppendUtf8(composition_, c);
+        ++characters;
+      }
+      composition_cursor_ = std::clamp(static_cast<int>(event.wParam), 0, characters);
+      Invalidate();
+      return;
+    }
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:
       selecting_ = false;
+      composition_.clear();
       Invalidate();
       return;
     case UIEVENT_BUTTONDOWN:
@@ -235,7 +331,7 @@ int CEditUI::TextWidth(const std::string& display, size_t display_end) const {
   return manager_->MeasureText(display.substr(0, display_end), font_).cx;
 }
 
-int CEditUI::TextOrigin(const std::string& display, const RECT& box) {
+int CEditUI::TextOrigin(const std::string& display, size_t caret, const RECT& box) {
   const int box_width = box.right - box.left;
   const int full = TextWidth(display, display.size());
   if (full < box_width) {
@@ -247,7 +343,7 @@ int CEditUI::TextOrigin(const std::string& display, const RECT& box) {
     return box.left;
   }
   // One pixel is kept for the caret at the end of the text.
-  const int caret_x = TextWidth(display, DisplayOffset(caret_));
+  const int caret_x = TextWidth(display, caret);
   if (caret_x - scroll_ > box_width - 1)
     scroll_ = caret_x - box_width + 1;
   if (caret_x < scroll_)
@@ -258,7 +354,7 @@ int CEditUI::TextOrigin(const std::string& display, const RECT& box) {
 
 size_t CEditUI::OffsetAtX(int x) {
   const std::string display = DisplayText();
-  const int origin = TextOrigin(display, GetTextRect());
+  const int origin = TextOrigin(display, DisplayOffset(caret_), GetTextRect());
   size_t best = 0;
   int best_distance = std::abs(x - origin);
   for (size_t at = NextCharacter(text_, 0); at > best; at = NextCharacter(text_, at)) {
@@ -273,6 +369,45 @@ size_t CEditUI::OffsetAtX(int x) {
   return best;
 }
 
+CEditUI::Shown CEditUI::MakeShown() const {
+  Shown shown;
+  const size_t low = std::min(std::min(caret_, anchor_), text_.size());
+  const size_t high = std::min(std::max(caret_, anchor_), text_.size());
+  if (composition_.empty()) {
+    shown.text = DisplayText();
+    shown.caret = DisplayOffset(caret_);
+    shown.selection_low = DisplayOffset(low);
+    shown.selection_high = DisplayOffset(high);
+    shown.composition_begin = shown.composition_end = shown.caret;
+    return shown;
+  }
+  // The composition stands where the selection is; it has no selection of its own.
+  const std::string with =
+      text_.substr(0, low) + composition_ + text_.substr(high, std::string::npos);
+  size_t begin = low;
+  size_t end = low + composition_.size();
+  size_t caret = low + OffsetOfCharacter(composition_, composition_cursor_);
+  if (password_) {
+    shown.text.assign(DecodeUtf8(with).size(), '*');
+    begin = static_cast<size_t>(CharactersBefore(with, begin));
+    end = static_cast<size_t>(CharactersBefore(with, end));
+    caret = static_cast<size_t>(CharactersBefore(with, caret));
+  } else {
+    shown.text = with;
+  }
+  shown.caret = shown.selection_low = shown.selection_high = caret;
+  shown.composition_begin = begin;
+  shown.composition_end = end;
+  return shown;
+}
+
+void CEditUI::TellInputMethod(const RECT& caret) {
+  if (manager_ == nullptr || manager_->GetWindow() == nullptr)
+    return;
+  if (NativeWindow* native = manager_->GetWindow()->native())
+    native->SetTextInputRect(caret);
+}
+
 void CEditUI::PaintText(RenderTarget& hdc) {
   if (manager_ == nullptr)
     return;
@@ -283,12 +418,13 @@ void CEditUI::PaintText(RenderTarget& hdc) {
   const RECT box = GetTextRect();
   if (RectEmpty(box))
     return;
-  const std::string display = DisplayText();
+  const Shown shown = MakeShown();
+  const std::string& display = shown.text;
   const bool active = DrawsCaret() && focused_ && IsEnabled();
   if (!active && display.empty())
     return;
   const FontSpec& font = manager_->GetFont(font_);
-  const int origin = TextOrigin(display, box);
+  const int origin = TextOrigin(display, shown.caret, box);
   const int full = TextWidth(display, display.size());
   // The line the caret and the selection mark: one text line high, placed as the text is.
   const int line = manager_->MeasureText(display.empty() ? "|" : display, font_).cy;
@@ -296,11 +432,9 @@ void CEditUI::PaintText(RenderTarget& hdc) {
                   : (text_style_ & DT_BOTTOM) ? box.bottom - line
                                               : box.top;
   hdc.PushClip(box);
-  const size_t low = std::min(std::min(caret_, anchor_), text_.size());
-  const size_t high = std::min(std::max(caret_, anchor_), text_.size());
-  if (active && low != high) {
-    hdc.FillRect(RECT{origin + TextWidth(display, DisplayOffset(low)), top,
-                      origin + TextWidth(display, DisplayOffset(high)), top + line},
+  if (active && shown.selection_low != shown.selection_high) {
+    hdc.FillRect(RECT{origin + TextWidth(display, shown.selection_low), top,
+                      origin + TextWidth(display, shown.selection_high), top + line},
                  selection_colour_);
   }
   if (!display.empty()) {
@@ -312,9 +446,17 @@ void CEditUI::PaintText(RenderTarget& hdc) {
       hdc.DrawText(display, box, font, CurrentTextColor(), text_style_);
     }
   }
+  if (active && shown.composition_begin != shown.composition_end) {
+    // The text being composed is underlined, as input methods show it.
+    hdc.FillRect(RECT{origin + TextWidth(display, shown.composition_begin), top + line - 1,
+                      origin + TextWidth(display, shown.composition_end), top + line},
+                 CurrentTextColor());
+  }
   if (active && !read_only_) {
-    const int x = origin + TextWidth(display, DisplayOffset(caret_));
-    hdc.FillRect(RECT{x, top, x + 1, top + line}, CurrentTextColor());
+    const int x = origin + TextWidth(display, shown.caret);
+    const RECT caret{x, top, x + 1, top + line};
+    hdc.FillRect(caret, CurrentTextColor());
+    TellInputMethod(caret);
   }
   hdc.PopClip();
 }
@@ -346,6 +488,15 @@ void CRichEditUI::SetAttribute(const char* name, const char* value) {
   if (std::string_view(name) == "multiline")
     return;  // always several lines
   CEditUI::SetAttribute(name, value);
+}
+
+void CRichEditUI::DoEvent(TEventUI& event) {
+  if (event.Type == UIEVENT_KEYDOWN && event.chKey == VK_RETURN) {
+    if (TakesReturn())
+      InsertText("\n");
+    return;
+  }
+  CEditUI::DoEvent(event);
 }
 
 bool CRichEditUI::TakesCharacter(char32_t c) const {

@@ -1,7 +1,8 @@
 // The backend for tests: no pixels. Native windows remember their bounds and visibility, paints
 // are recorded as a list of drawing operations a test can inspect, images are "decoded" by reading
 // the size from a PNG or BMP header, and text is measured with fixed advances (half the font size
-// for a byte below 0x80, the full size for any other character).
+// for a byte below 0x80, the full size for any other character). The clipboard lives in the
+// backend object.
 #pragma once
 
 #include <string>
@@ -54,6 +55,15 @@ class HeadlessBackend : public Backend {
   SIZE ScreenSize() override { return SIZE{1920, 1080}; }
   std::shared_ptr<Image> DecodeImage(const std::string& bytes) override;
   SIZE MeasureText(const std::string& text, const FontSpec& font) override;
+  // An in-process clipboard: what one window puts there, every window of the process reads.
+  bool SetClipboardText(const std::string& utf8) override {
+    clipboard_ = utf8;
+    return true;
+  }
+  std::string GetClipboardText() override { return clipboard_; }
+
+ private:
+  std::string clipboard_;
 };
 
 // The native window of `hwnd` when the headless backend made it, else null.

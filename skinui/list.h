@@ -67,6 +67,7 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
   void EnsureVisible(int index);
 
   void DoEvent(TEventUI& event) override;
+  bool DragsWindow() const override { return false; }
   void SetAttribute(const char* name, const char* value) override;
 
  private:
@@ -93,6 +94,7 @@ class CListContainerElementUI : public CHorizontalLayoutUI {
 
   bool Activate() override;
   void DoEvent(TEventUI& event) override;
+  bool DragsWindow() const override { return false; }
 
  protected:
   void PaintBkColor(RenderTarget& hdc) override;
@@ -138,6 +140,7 @@ class CComboUI : public CContainerUI, public IListOwnerUI, public IOverlayUI {
   CControlUI* HitTest(POINT pt) override;
   bool Activate() override;
   void DoEvent(TEventUI& event) override;
+  bool DragsWindow() const override { return false; }
   void DoPaint(RenderTarget& hdc, const RECT& paint) override;
   void SetAttribute(const char* name, const char* value) override;
 

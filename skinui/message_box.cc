@@ -92,7 +92,11 @@ std::string MessageBoxSkin(const std::string& text, const std::string& caption, 
                "<Control width=\"16\"/>"
                "<Button name=\"mb_no\" text=\"否\" width=\"80\" bkcolor=\"#FFE0E0E0\"/>"
              : "<Button name=\"mb_ok\" text=\"确定\" width=\"80\" bkcolor=\"#FFE0E0E0\"/>";
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"360,170\">"
+  // The box moves by its title band; Enter answers with its first button.
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Window size=\"360,170\" "
+         "caption=\"0,0,0,30\" defaultbutton=\"" +
+         std::string(yes_no ? "mb_yes" : "mb_ok") +
+         "\">"
          "<VerticalLayout bkcolor=\"#FFF5F5F5\" bordersize=\"1\" bordercolor=\"#FF808080\">"
          "<Label name=\"mb_caption\" height=\"30\" textpadding=\"10,0,0,0\" bkcolor=\"#FF3C78B4\" "
          "textcolor=\"#FFFFFFFF\" text=\"" +

@@ -6,6 +6,7 @@
 #include "skinui/container.h"
 #include "skinui/control.h"
 #include "skinui/message_queue.h"
+#include "skinui/text_input.h"
 #include "skinui/window_wnd.h"
 
 namespace skinui {
@@ -72,6 +73,7 @@ bool CPaintManagerUI::AttachDialog(CControlUI* root) {
     return false;
   overlay_ = nullptr;
   focus_ = hot_ = captured_ = nullptr;
+  dragging_ = false;
   root_.reset(root);
   root_->SetManager(this, nullptr);
   init_sent_ = false;
@@ -230,10 +232,97 @@ void CPaintManagerUI::UpdateHot(CControlUI* now, POINT pt) {
   }
 }
 
+bool CPaintManagerUI::IsCaptionPoint(POINT pt) const {
+  if (window_ == nullptr || RectEmpty(RECT{0, caption_.top, 1, caption_.bottom}))
+    return false;
+  const SIZE size = window_->GetClientSize();
+  if (!PointInRect(RECT{caption_.left, caption_.top, size.cx - caption_.right, caption_.bottom},
+                   pt))
+    return false;
+  if (overlay_ != nullptr && PointInRect(overlay_->OverlayRect(), pt))
+    return false;
+  for (CControlUI* c = HitTest(pt); c != nullptr; c = c->GetParent()) {
+    if (!c->DragsWindow())
+      return false;
+  }
+  return true;
+}
+
+CControlUI* CPaintManagerUI::GetDefaultButton() const {
+  if (default_button_.empty())
+    return nullptr;
+  CControlUI* c = FindControl(default_button_.c_str());
+  if (c == nullptr || c->GetInterface("Button") == nullptr || !c->IsVisible() || !c->IsEnabled())
+    return nullptr;
+  return c;
+}
+
+POINT CPaintManagerUI::CursorOnScreen(POINT client) const {
+  POINT at;
+  if (CurrentBackend().GetCursorScreenPos(&at))
+    return at;
+  // Mouse messages are relative to where the window is as they are handled.
+  const RECT r = window_->GetWindowRect();
+  return POINT{r.left + client.x, r.top + client.y};
+}
+
+void CPaintManagerUI::BeginDrag(POINT pt) {
+  dragging_ = true;
+  captured_ = nullptr;
+  drag_cursor_ = CursorOnScreen(pt);
+  const RECT r = window_->GetWindowRect();
+  drag_origin_ = POINT{r.left, r.top};
+  if (NativeWindow* native = window_->native())
+    native->SetMouseCapture(true);
+}
+
+void CPaintManagerUI::DragTo(POINT pt) {
+  const POINT now = CursorOnScreen(pt);
+  window_->MoveWindow(drag_origin_.x + now.x - drag_cursor_.x,
+                      drag_origin_.y + now.y - drag_cursor_.y);
+}
+
+void CPaintManagerUI::EndDrag() {
+  dragging_ = false;
+  if (NativeWindow* native = window_->native())
+    native->SetMouseCapture(false);
+}
+
+bool CPaintManagerUI::OnReturn() {
+  if (focus_ != nullptr && focus_->TakesReturn())
+    return false;
+  CControlUI* button = GetDefaultButton();
+  if (button == nullptr)
+    return false;
+  button->Activate();
+  return true;
+}
+
+void CPaintManagerUI::DeliverText(UINT message, WPARAM number, LPARAM lParam) {
+  std::optional<std::string> text = TakePostedText(number);
+  const bool input_allowed = window_ == nullptr || window_->IsWindowEnabled();
+  if (!text || !input_allowed || focus_ == nullptr)
+    return;
+  TEventUI e;
+  e.Type = message == kTextInputMessage ? UIEVENT_TEXTINPUT : UIEVENT_COMPOSITION;
+  e.pSender = focus_;
+  e.text = std::move(*text);
+  e.wParam = static_cast<WPARAM>(lParam);
+  SendEvent(focus_, e);
+}
+
 bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   const bool input_allowed = window_ == nullptr || window_->IsWindowEnabled();
   const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  // A drag ends only with the button, whatever happens to the window meanwhile.
+  if (dragging_ && (message == WM_MOUSEMOVE || message == WM_LBUTTONUP)) {
+    if (message == WM_MOUSEMOVE)
+      DragTo(pt);
+    else
+      EndDrag();
+    return true;
+  }
   switch (message) {
     case WM_PAINT:
       Paint();
@@ -241,6 +330,10 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_SIZE:
       NeedUpdate();
       return false;
+    case kTextInputMessage:
+    case kCompositionMessage:
+      DeliverText(message, wParam, lParam);
+      return true;
     case WM_MOUSEMOVE: {
       if (!input_allowed)
         return true;
@@ -263,6 +356,10 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
         IOverlayUI* o = overlay_;
         overlay_ = nullptr;
         o->CloseOverlay();
+      }
+      if (IsCaptionPoint(pt)) {
+        BeginDrag(pt);
+        return true;
       }
       CControlUI* target = HitTest(pt);
       UpdateHot(target, pt);
@@ -315,6 +412,8 @@ bool CPaintManagerUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_CHAR: {
       if (input_allowed && message == WM_KEYDOWN && wParam == VK_TAB)
         return SetNextTabControl((lParam & MK_SHIFT) == 0);
+      if (input_allowed && message == WM_KEYDOWN && wParam == VK_RETURN && OnReturn())
+        return true;
       if (!input_allowed || focus_ == nullptr)
         return false;
       TEventUI e;

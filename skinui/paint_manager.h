@@ -4,6 +4,14 @@
 //
 // A notification goes first to the sender's OnNotify handlers (a list element's notifications also
 // to its list's), then, unless one of them took it, to each notifier (the window).
+//
+// What a user expects of a window beyond its controls:
+// - A press in the caption area (the skin Window's "caption" attribute) on a control that only
+//   shows moves the window with the mouse until the button is let go.
+// - Enter presses the default button (the skin Window's "defaultbutton" attribute names it, or
+//   SetDefaultButton) unless the focused control takes Enter itself.
+// - Input-method text (text_input.h) goes to the focused control: committed text whole, the
+//   composition as it stands.
 #pragma once
 
 #include <map>
@@ -77,6 +85,20 @@ class CPaintManagerUI {
   bool SetNextTabControl(bool forward = true);
   CControlUI* GetHot() const { return hot_; }
 
+  // The caption area: `left` and `right` are insets from the window's sides, `top` and `bottom`
+  // distances from its top ("0,0,0,32": a 32-pixel band across the whole window). Empty: none.
+  void SetCaptionRect(const RECT& rect) { caption_ = rect; }
+  const RECT& GetCaptionRect() const { return caption_; }
+  // Whether a press at client point `pt` would move the window.
+  bool IsCaptionPoint(POINT pt) const;
+  bool IsDragging() const { return dragging_; }
+
+  // The button Enter presses, by name; empty: none.
+  void SetDefaultButton(const std::string& name) { default_button_ = name; }
+  const std::string& GetDefaultButtonName() const { return default_button_; }
+  // That button when the window has it, shown and enabled; else null.
+  CControlUI* GetDefaultButton() const;
+
   // Window messages that concern the tree; true when handled (result in `result`).
   bool MessageHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   // Lays out (when needed) and paints the tree now.
@@ -117,6 +139,14 @@ class CPaintManagerUI {
 
  private:
   void SendEvent(CControlUI* control, TEventUI& event);
+  // Moves the window with the mouse (caption drag).
+  void BeginDrag(POINT pt);
+  void DragTo(POINT pt);
+  void EndDrag();
+  POINT CursorOnScreen(POINT client) const;
+  // Committed text or the composition (posted through text_input.h) for the focused control.
+  void DeliverText(UINT message, WPARAM number, LPARAM lParam);
+  bool OnReturn();
   void LayoutIfNeeded();
   CControlUI* HitTest(POINT pt) const;
   void UpdateHot(CControlUI* now, POINT pt);
@@ -142,6 +172,11 @@ class CPaintManagerUI {
   std::map<std::string, std::string> default_attributes_;
   std::map<std::string, std::shared_ptr<Image>> images_;
   std::map<std::string, std::vector<CControlUI*>> option_groups_;
+  RECT caption_;
+  std::string default_button_;
+  bool dragging_ = false;
+  POINT drag_cursor_;  // screen point of the press
+  POINT drag_origin_;  // the window's top-left corner then
 };
 
 }  // namespace skinui

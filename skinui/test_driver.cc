@@ -1,7 +1,10 @@
 #include "skinui/test_driver.h"
 
+#include <algorithm>
+
 #include "skinui/control.h"
 #include "skinui/message_queue.h"
+#include "skinui/text_input.h"
 #include "skinui/utf8.h"
 
 namespace skinui {
@@ -75,6 +78,58 @@ bool TestDriver::Type(WindowImplBase& window, const char* name, const std::strin
 
 void TestDriver::PressKey(WindowImplBase& window, WPARAM key, WORD modifiers) {
   PostMessage(window.GetHWND(), WM_KEYDOWN, key, modifiers);
+  RunUntilIdle();
+}
+
+namespace {
+
+LPARAM At(POINT p) {
+  return MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(p.x)),
+                    static_cast<WORD>(static_cast<int16_t>(p.y)));
+}
+
+}  // namespace
+
+void TestDriver::Drag(WindowImplBase& window, POINT from, int dx, int dy, int steps) {
+  RunUntilIdle();
+  const HWND h = window.GetHWND();
+  const RECT start = window.GetWindowRect();
+  const POINT pressed{start.left + from.x, start.top + from.y};  // on the screen
+  PostMessage(h, WM_MOUSEMOVE, 0, At(from));
+  PostMessage(h, WM_LBUTTONDOWN, 0, At(from));
+  RunUntilIdle();
+  POINT client = from;
+  steps = std::max(1, steps);
+  for (int i = 1; i <= steps; ++i) {
+    // The mouse's place on the screen, seen from where the window is now.
+    const RECT now = window.GetWindowRect();
+    client = POINT{pressed.x + dx * i / steps - now.left, pressed.y + dy * i / steps - now.top};
+    PostMessage(h, WM_MOUSEMOVE, 0, At(client));
+    RunUntilIdle();
+  }
+  const RECT end = window.GetWindowRect();
+  client = POINT{pressed.x + dx - end.left, pressed.y + dy - end.top};
+  PostMessage(h, WM_LBUTTONUP, 0, At(client));
+  RunUntilIdle();
+}
+
+bool TestDriver::DragControl(WindowImplBase& window, const char* name, int dx, int dy, int steps) {
+  RunUntilIdle();
+  CControlUI* control = Find(window, name);
+  if (control == nullptr || !control->IsVisible() || RectEmpty(control->GetPos()))
+    return false;
+  const RECT r = control->GetPos();
+  Drag(window, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, dx, dy, steps);
+  return true;
+}
+
+void TestDriver::Compose(WindowImplBase& window, const std::string& utf8, int cursor) {
+  PostComposition(window.GetHWND(), utf8, cursor);
+  RunUntilIdle();
+}
+
+void TestDriver::CommitText(WindowImplBase& window, const std::string& utf8) {
+  PostTextInput(window.GetHWND(), utf8);
   RunUntilIdle();
 }
 

@@ -45,6 +45,10 @@ enum UiEvent : int {
   UIEVENT_SCROLLWHEEL = 18,
   UIEVENT_KILLFOCUS = 20,
   UIEVENT_SETFOCUS = 21,
+  // Input-method text for the focused control (TEventUI::text): committed text, whole, and the
+  // text being composed (empty: the composition ended; wParam: the caret in it, in characters).
+  UIEVENT_TEXTINPUT = 22,
+  UIEVENT_COMPOSITION = 23,
 };
 inline constexpr int kUiMouseFirst = UIEVENT_MOUSEMOVE;
 inline constexpr int kUiMouseLast = UIEVENT_SCROLLWHEEL;
@@ -66,6 +70,7 @@ struct TEventUI {
   WPARAM wParam = 0;   // UIEVENT_SCROLLWHEEL: 0 = up, 1 = down
   LPARAM lParam = 0;
   WORD wKeyState = 0;  // MK_SHIFT, MK_CONTROL: keys and mouse buttons
+  std::string text;    // UIEVENT_TEXTINPUT, UIEVENT_COMPOSITION (UTF-8)
 };
 
 // Notification type names.

@@ -159,6 +159,20 @@ void CWindowWnd::ResizeClient(int cx, int cy) {
   }
 }
 
+void CWindowWnd::MoveWindow(int x, int y) {
+  if (rect_.left == x && rect_.top == y)
+    return;
+  const SIZE size = GetClientSize();
+  rect_ = RECT{x, y, x + size.cx, y + size.cy};
+  if (native_)
+    native_->SetBounds(rect_);
+  if (hwnd_.load() != nullptr) {
+    HandleMessage(WM_MOVE, 0,
+                  MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(x)),
+                             static_cast<WORD>(static_cast<int16_t>(y))));
+  }
+}
+
 void CWindowWnd::DestroyWindow() {
   const HWND h = hwnd_.load();
   if (h == nullptr || destroying_)

@@ -59,6 +59,9 @@ class CWindowWnd {
   void DestroyWindow();
 
   void ResizeClient(int cx, int cy);
+  // Puts the window's top-left corner at (x, y) on the screen, keeping its size; the window gets
+  // WM_MOVE.
+  void MoveWindow(int x, int y);
   RECT GetWindowRect() const { return rect_; }
   SIZE GetClientSize() const { return SIZE{rect_.right - rect_.left, rect_.bottom - rect_.top}; }
   const std::string& GetTitle() const { return title_; }

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <list>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
+#include "skinui/text_input.h"
 #include "skinui/ui_defs.h"
 #include "skinui/utf8.h"
 
@@ -286,6 +288,19 @@ class SdlWindow : public NativeWindow {
     return surface_ != nullptr && IMG_SavePNG(surface_, png_path.c_str()) == 0;
   }
 
+  void SetMouseCapture(bool capture) override {
+    // Acts on the window with the keyboard focus, which is the one being pressed.
+    SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE);
+  }
+
+  void SetTextInputRect(const RECT& rect) override {
+    if (rect == input_rect_)
+      return;
+    input_rect_ = rect;
+    SDL_Rect r = ToSdl(rect);
+    SDL_SetTextInputRect(&r);
+  }
+
  private:
   SdlBackend* backend_;
   SDL_Window* window_ = nullptr;
@@ -293,6 +308,7 @@ class SdlWindow : public NativeWindow {
   SDL_Renderer* renderer_ = nullptr;
   SIZE size_;
   SdlTarget target_;
+  RECT input_rect_;
 };
 
 // Virtual keys of the SDL keys the controls act on; 0 for the others.
@@ -332,6 +348,8 @@ WPARAM VirtualKey(SDL_Keycode k) {
 SdlBackend::SdlBackend(std::string font_file) : font_file_(std::move(font_file)) {
   // Everything is drawn in software; a window's surface needs no GL driver behind it.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // A composition longer than a text event holds arrives whole (SDL_TEXTEDITING_EXT).
+  SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
   SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     error_ = SDL_GetError();
@@ -413,6 +431,29 @@ SIZE SdlBackend::MeasureText(const std::string& text, const FontSpec& spec) {
   return SIZE{w, h};
 }
 
+bool SdlBackend::SetClipboardText(const std::string& utf8) {
+  return SDL_SetClipboardText(utf8.c_str()) == 0;
+}
+
+std::string SdlBackend::GetClipboardText() {
+  char* text = SDL_GetClipboardText();
+  std::string out = text != nullptr ? text : "";
+  SDL_free(text);
+  return out;
+}
+
+bool SdlBackend::GetCursorScreenPos(POINT* pos) {
+  // Only X11 knows where the pointer is on the screen; elsewhere SDL would answer with the
+  // position inside the window, which would throw a dragged window about.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::string_view(driver) != "x11")
+    return false;
+  int x = 0, y = 0;
+  SDL_GetGlobalMouseState(&x, &y);
+  *pos = POINT{x, y};
+  return true;
+}
+
 void SdlBackend::Pump(int timeout_ms) {
   SDL_Event e;
   if (timeout_ms != 0 && SDL_WaitEventTimeout(&e, timeout_ms < 0 ? 50 : timeout_ms) == 1) {
@@ -471,8 +512,17 @@ void SdlBackend::Translate(const void* raw) {
       break;
     }
     case SDL_TEXTINPUT:
-      for (char32_t c : DecodeUtf8(e.text.text))
-        PostMessage(target(e.text.windowID), WM_CHAR, c, 0);
+      // Committed text, whole (SDL cuts a long one into several events at character bounds).
+      PostTextInput(target(e.text.windowID), e.text.text);
+      break;
+    case SDL_TEXTEDITING:
+      PostComposition(target(e.edit.windowID), e.edit.text, e.edit.start);
+      break;
+    case SDL_TEXTEDITING_EXT:
+      if (e.editExt.text != nullptr) {
+        PostComposition(target(e.editExt.windowID), e.editExt.text, e.editExt.start);
+        SDL_free(e.editExt.text);  // the event's text is ours to free
+      }
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) {

@@ -3,9 +3,10 @@
 // surface. Under SDL's "offscreen" video driver the same code runs with no display at all, which
 // is what the window tests and screenshots use.
 //
-// Native events become window messages of the thread that made the backend (mouse, keys, text
-// input as WM_CHAR per character, the window manager's close as WM_SYSCOMMAND SC_CLOSE); a post
-// from another thread wakes the waiting loop through an SDL user event.
+// Native events become window messages of the thread that made the backend (mouse, keys, an
+// input method's committed and composed text through text_input.h, the window manager's close
+// as WM_SYSCOMMAND SC_CLOSE); a post from another thread wakes the waiting loop through an SDL
+// user event.
 #pragma once
 
 #include <map>
@@ -35,6 +36,11 @@ class SdlBackend : public Backend, public EventPump {
   SIZE ScreenSize() override;
   std::shared_ptr<Image> DecodeImage(const std::string& bytes) override;
   SIZE MeasureText(const std::string& text, const FontSpec& font) override;
+  // SDL's clipboard: the X11 selection under a display, SDL's own store under the offscreen
+  // driver.
+  bool SetClipboardText(const std::string& utf8) override;
+  std::string GetClipboardText() override;
+  bool GetCursorScreenPos(POINT* pos) override;
 
   void Pump(int timeout_ms) override;
   void Wake() override;

@@ -177,6 +177,155 @@ TEST_F(SdlTest, NativeKeysWithModifiersSelectAndTheCaretIsDrawn) {
   EXPECT_EQ(InkIn(caret_png, RECT{caret_x + 2, middle - 4, box.right, middle + 4}), 0);
 }
 
+// SDL's input-method events reach the focused edit: the composition shown in it (also one
+// longer than an SDL text event holds), the committed text typed in whole.
+TEST_F(SdlTest, InputMethodTextArrivesWholeAndTheCompositionIsDrawn) {
+  SkinTestWindow w(
+      "<Window size=\"300,80\"><Font id=\"0\" size=\"16\" default=\"true\"/>"
+      "<VerticalLayout inset=\"10,10,10,10\"><Edit name=\"e\" height=\"30\" text=\"账号\" "
+      "bordersize=\"1\" bordercolor=\"#FF999999\"/>"
+      "<Control/></VerticalLayout></Window>");
+  w.Create(nullptr, "t", 0, 0);
+  w.ShowWindow();
+  TestDriver d;
+  ASSERT_TRUE(d.Click(w, "e"));
+  auto* edit = static_cast<CEditUI*>(TestDriver::Find(w, "e"));
+  d.PressKey(w, VK_END);
+  const uint32_t id = backend_->SdlWindowId(w.GetHWND());
+  const RECT box = edit->GetTextRect();
+  const int typed_x = box.left + backend_->MeasureText("账号", w.GetPaintManager().GetFont(-1)).cx;
+  const std::string before = ::testing::TempDir() + "skinui_ime_before.png";
+  ASSERT_TRUE(TestDriver::SaveScreenshot(w, before));
+  const RECT after_text{typed_x + 2, box.top + 2, box.right, box.bottom - 2};  // inside the border
+  EXPECT_EQ(InkIn(before, after_text), 0);
+
+  SDL_Event e{};
+  e.type = SDL_TEXTEDITING;
+  e.edit.windowID = id;
+  SDL_strlcpy(e.edit.text, "zhong guo", sizeof e.edit.text);
+  e.edit.start = 5;
+  SDL_PushEvent(&e);
+  d.RunUntilIdle();
+  EXPECT_EQ(edit->GetComposition(), "zhong guo");
+  EXPECT_EQ(std::string(edit->GetText()), "账号");
+  const std::string composing = ::testing::TempDir() + "skinui_ime_composition.png";
+  ASSERT_TRUE(TestDriver::SaveScreenshot(w, composing));
+  EXPECT_GT(InkIn(composing, after_text), 100) << "the composition is drawn after the text";
+
+  // Longer than an SDL text event holds: it comes in the extended event, whole.
+  const std::string long_composition = "zhong hua ren min gong he guo wan sui";
+  e = SDL_Event{};
+  e.type = SDL_TEXTEDITING_EXT;
+  e.editExt.windowID = id;
+  e.editExt.text = SDL_strdup(long_composition.c_str());
+  e.editExt.start = 0;
+  SDL_PushEvent(&e);
+  d.RunUntilIdle();
+  EXPECT_EQ(edit->GetComposition(), long_composition);
+
+  e = SDL_Event{};
+  e.type = SDL_TEXTINPUT;
+  e.text.windowID = id;
+  SDL_strlcpy(e.text.text, "中华人民共和国", sizeof e.text.text);
+  SDL_PushEvent(&e);
+  d.RunUntilIdle();
+  EXPECT_EQ(std::string(edit->GetText()), "账号中华人民共和国");
+  EXPECT_EQ(edit->GetComposition(), "");
+}
+
+TEST_F(SdlTest, CtrlCAndCtrlVUseSdlsClipboard) {
+  SkinTestWindow w(
+      "<Window size=\"300,80\"><VerticalLayout><Edit name=\"e\" height=\"30\" "
+      "text=\"复制我\"/><Control/></VerticalLayout></Window>");
+  w.Create(nullptr, "t", 0, 0);
+  w.ShowWindow();
+  TestDriver d;
+  ASSERT_TRUE(d.Click(w, "e"));
+  const uint32_t id = backend_->SdlWindowId(w.GetHWND());
+  auto key = [&](SDL_Keycode sym, Uint16 mod) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = id;
+    e.key.keysym.sym = sym;
+    e.key.keysym.mod = mod;
+    SDL_PushEvent(&e);
+    d.RunUntilIdle();
+  };
+  ASSERT_EQ(SDL_SetClipboardText("old"), 0);
+  key(SDLK_a, KMOD_LCTRL);
+  key(SDLK_c, KMOD_LCTRL);
+  char* copied = SDL_GetClipboardText();
+  EXPECT_STREQ(copied, "复制我");
+  SDL_free(copied);
+  ASSERT_EQ(SDL_SetClipboardText("粘贴"), 0);
+  key(SDLK_END, KMOD_NONE);
+  key(SDLK_v, KMOD_RCTRL);
+  EXPECT_EQ(std::string(TestDriver::Find(w, "e")->GetText()), "复制我粘贴");
+}
+
+TEST_F(SdlTest, EnterFromTheKeyboardPressesTheDefaultButton) {
+  SkinTestWindow w(
+      "<Window size=\"300,100\" defaultbutton=\"ok\"><VerticalLayout>"
+      "<Edit name=\"e\" height=\"30\"/><Button name=\"ok\" height=\"30\" text=\"确定\"/>"
+      "</VerticalLayout></Window>");
+  w.Create(nullptr, "t", 0, 0);
+  w.ShowWindow();
+  TestDriver d;
+  ASSERT_TRUE(d.Click(w, "e"));
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.windowID = backend_->SdlWindowId(w.GetHWND());
+  e.key.keysym.sym = SDLK_RETURN;
+  SDL_PushEvent(&e);
+  d.RunUntilIdle();
+  EXPECT_EQ(w.clicks, std::vector<std::string>{"ok"});
+}
+
+// A borderless window dragged by its caption with native mouse events moves on the screen.
+TEST_F(SdlTest, DraggingTheCaptionMovesTheNativeWindow) {
+  SkinTestWindow w(
+      "<Window size=\"300,200\" caption=\"0,0,0,40\"><VerticalLayout>"
+      "<Label name=\"title\" height=\"40\" text=\"标题\"/><Control/></VerticalLayout></Window>");
+  w.Create(nullptr, "t", 0, 0, 100, 100);
+  w.ShowWindow();
+  TestDriver d;
+  d.RunUntilIdle();
+  const uint32_t id = backend_->SdlWindowId(w.GetHWND());
+  SDL_Window* native = SDL_GetWindowFromID(id);
+  ASSERT_NE(native, nullptr);
+  auto mouse = [&](Uint32 type, int x, int y) {
+    // Where the pointer is on the screen too, for a display that knows (X11); the offscreen
+    // driver has no pointer and the window works from the events alone.
+    const RECT r = w.GetWindowRect();
+    SDL_WarpMouseGlobal(r.left + x, r.top + y);
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+      e.motion.windowID = id;
+      e.motion.x = x;
+      e.motion.y = y;
+    } else {
+      e.button.windowID = id;
+      e.button.button = SDL_BUTTON_LEFT;
+      e.button.clicks = 1;
+      e.button.x = x;
+      e.button.y = y;
+    }
+    SDL_PushEvent(&e);
+    d.RunUntilIdle();
+  };
+  mouse(SDL_MOUSEBUTTONDOWN, 50, 20);
+  mouse(SDL_MOUSEMOTION, 80, 30);  // 30 right, 10 down from the press
+  mouse(SDL_MOUSEMOTION, 50, 20);  // the window came along: the same point inside it again
+  mouse(SDL_MOUSEBUTTONUP, 50, 20);
+  EXPECT_EQ(w.GetWindowRect().left, 130);
+  EXPECT_EQ(w.GetWindowRect().top, 110);
+  int x = 0, y = 0;
+  SDL_GetWindowPosition(native, &x, &y);
+  EXPECT_EQ(x, 130);
+  EXPECT_EQ(y, 110);
+}
+
 TEST_F(SdlTest, APostFromAnotherThreadWakesTheWaitingLoop) {
   SkinTestWindow w("<VerticalLayout/>");
   w.Create(nullptr, "t", 0, 0, 0, 0, 50, 50);

@@ -73,6 +73,24 @@ TEST_F(MessageDialogTest, HoverPressAndFocusWithoutAClickDoNotAnswer) {
   EXPECT_EQ(ShowMessageDialog(2, "q", "t", "是", "取消"), 3);
 }
 
+// Enter answers a notice (its one button, 2); a question of two buttons waits for a click, so a
+// stray Enter never quits the hall or withdraws a sign-up.
+TEST_F(MessageDialogTest, EnterAnswersANoticeButNotAQuestion) {
+  TestDriver::AnswerNextModal([](skinui::WindowImplBase& dialog) {
+    TestDriver d;
+    d.PressKey(dialog, VK_RETURN);
+  });
+  EXPECT_EQ(ShowMessageDialog(1, "登录失败：密码错误", "登录", "确定", "取消"), 2);
+
+  TestDriver::AnswerNextModal([](skinui::WindowImplBase& dialog) {
+    TestDriver d;
+    d.PressKey(dialog, VK_RETURN);
+    EXPECT_TRUE(skinui::IsWindow(dialog.GetHWND())) << "still asking";
+    d.Click(dialog, "button_3");
+  });
+  EXPECT_EQ(ShowMessageDialog(2, "你确定要退出吗?", "请确定", "是", "取消"), 3);
+}
+
 TEST_F(MessageDialogTest, WindowManagerCloseAnswersLikeTheLastButtonNotZero) {
   for (int buttons : {1, 2}) {
     TestDriver::AnswerNextModal([](skinui::WindowImplBase& dialog) {

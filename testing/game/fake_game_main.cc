@@ -95,27 +95,43 @@ void SetWord(unsigned char* p, uint32_t v) {
   std::memcpy(p, &v, 4);
 }
 
-// Queues one frame normally, then damages its first block under the queue's mutex, as a
-// faulty game would.
+// Queues one message whose first block is damaged, linked in by hand under the queue's mutex as
+// a faulty game would. It is damaged before it is linked: a hall that reads as soon as a message
+// appears must never find it whole.
 void QueueCorrupt(CXQueue& out, const std::string& write_name, bool break_chain, Recorder& rec) {
-  std::string frame = qvc::EncodeGameFrame({0, 14, 3, std::string(1500, 'c')});
-  uint32_t rc = out.Write(frame.data(), static_cast<uint32_t>(frame.size()));
   platform::NamedMutex mutex;
-  if (rc != kQueueOk || !mutex.Open(CXQueue::MutexName(write_name.c_str())) ||
+  if (!mutex.Open(CXQueue::MutexName(write_name.c_str())) ||
       mutex.Lock(1000) != platform::WaitResult::kSignaled) {
-    rec.Line("corrupt failed code=" + std::to_string(rc));
+    rec.Line("corrupt failed code=lock");
     return;
   }
   unsigned char* h = out.header();
-  uint32_t head = Word(h + ql::kUsedHead);
-  unsigned char* b = h + out.block_stride() + size_t{head} * out.block_stride();
-  if (head < out.block_count()) {
-    if (break_chain) {
-      SetWord(b + ql::kBlockNext, head);  // the message continues into itself
-    } else {
-      SetWord(b + ql::kBlockLength, 0x7FFFFFF0u | ql::kContinues);
-    }
+  const uint32_t head = Word(h + ql::kFreeHead);
+  if (head >= out.block_count() || Word(h + ql::kUsedHead) != ql::kNone) {
+    mutex.Unlock();
+    rec.Line("corrupt failed code=lists");
+    return;
   }
+  unsigned char* b = h + out.block_stride() + size_t{head} * out.block_stride();
+  const uint32_t after = Word(b + ql::kBlockNext);
+  std::memset(b + ql::kBlockDataOffset, 'c', out.block_data());
+  SetWord(b + ql::kBlockSequence, Word(h + ql::kNextSequence));
+  SetWord(b + ql::kBlockPrev, ql::kNone);
+  if (break_chain) {
+    SetWord(b + ql::kBlockLength, out.block_data() | ql::kContinues);
+    SetWord(b + ql::kBlockNext, head);  // the message continues into itself
+  } else {
+    SetWord(b + ql::kBlockLength, 0x7FFFFFF0u | ql::kContinues);
+    SetWord(b + ql::kBlockNext, ql::kNone);
+  }
+  SetWord(h + ql::kFreeHead, after);
+  if (after < out.block_count())
+    SetWord(h + out.block_stride() + size_t{after} * out.block_stride() + ql::kBlockPrev,
+            ql::kNone);
+  SetWord(h + ql::kFreeCount, Word(h + ql::kFreeCount) - 1);
+  SetWord(h + ql::kUsedCount, 1);
+  SetWord(h + ql::kUsedTail, head);
+  SetWord(h + ql::kUsedHead, head);
   mutex.Unlock();
   rec.Line(std::string("corrupted ") + (break_chain ? "chain" : "length"));
 }

@@ -536,10 +536,15 @@ uint32_t CXQueue::WaitForData(uint32_t timeout_ms) {
   // used list is watched for a moment before the kernel wait. A reader asleep costs the writer
   // a wake-up per message, and the woken reader tends to land on the writer's CPU and take it
   // over. Yielding, not spinning, lets a writer that shares this CPU go on meanwhile.
+  // The event is watched as well: whoever set it (a write that was already read, or a reader's
+  // own thread ringing it to wake this one) gets its answer without the rest of the watch.
   uint32_t left = timeout_ms;
   uint32_t spent;
   if (timeout_ms > 0) {
-    if (YieldUntil([this] { return HasWaiting(); }, kDataWaitYields, kYieldMs, &spent))
+    auto ready = [this] {
+      return HasWaiting() || data_ready_.Wait(0) == platform::WaitResult::kSignaled;
+    };
+    if (YieldUntil(ready, kDataWaitYields, kYieldMs, &spent))
       return kQueueOk;
     if (timeout_ms != platform::kWaitForever)
       left = spent >= timeout_ms ? 0 : timeout_ms - spent;

@@ -84,7 +84,8 @@ class CXQueue {
   // left as it is), else 0 when the event that each successful Write sets was set (which clears
   // it; a message may wait), 7 on time-out, 1 when not attached. A reader that found the queue
   // empty may wait here instead of polling. Before the kernel wait it yields the CPU up to
-  // kDataWaitYields times (within kYieldMs of the time-out), watching for a message.
+  // kDataWaitYields times (within kYieldMs of the time-out), watching for a message and for the
+  // event (which it clears when it sees it set).
   uint32_t WaitForData(uint32_t timeout_ms);
 
   // Removes the oldest message without reading it; when its chain is corrupt, every waiting

@@ -1,5 +1,6 @@
 #include "gateclient/ipc/win_ipc_impl.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -27,8 +28,11 @@ std::string ToClientQueueName(uint32_t process_id, uint64_t key) {
   return ChannelName(process_id, key) + kToClientSuffix;
 }
 
-WinIpcImpl::WinIpcImpl(platform::Clock& clock)
-    : clock_(clock), last_receive_(static_cast<uint32_t>(clock.WallSeconds())) {}
+WinIpcImpl::WinIpcImpl(platform::Clock& clock, IpcReceiveBounds bounds)
+    : clock_(clock),
+      message_bound_(clock, bounds.messages),
+      byte_bound_(clock, bounds.bytes),
+      last_receive_(static_cast<uint32_t>(clock.WallSeconds())) {}
 
 WinIpcImpl::~WinIpcImpl() {
   Close();
@@ -46,7 +50,13 @@ bool WinIpcImpl::Open(uint32_t process_id, uint64_t key, IWinIpcCallback* callba
   auto attach = [client](CXQueue& q, const std::string& name) {
     return (client ? q.Open(name.c_str()) : q.Create(name.c_str())) == kQueueOk;
   };
-  if (!attach(read_queue_, read_name) || !attach(write_queue_, write_name)) {
+  bool ok = attach(read_queue_, read_name) && attach(write_queue_, write_name);
+  if (ok) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ok = doorbell_.Open(CXQueue::DataReadyName(read_name.c_str()));
+    woken_ = false;
+  }
+  if (!ok) {
     read_queue_.Close();
     write_queue_.Close();
     return false;
@@ -58,20 +68,27 @@ bool WinIpcImpl::Open(uint32_t process_id, uint64_t key, IWinIpcCallback* callba
   return true;
 }
 
+void WinIpcImpl::WakeLocked() {
+  woken_ = true;
+  doorbell_.Set();  // does nothing once Close has detached it
+  wake_.notify_one();
+}
+
 void WinIpcImpl::Send(const void* data, uint32_t length) {
   std::string message(static_cast<const char*>(data), data == nullptr ? 0 : length);
   std::lock_guard<std::mutex> lock(mutex_);
   send_queue_.push_back(std::move(message));
+  WakeLocked();
 }
 
 void WinIpcImpl::StopAndJoinLocked(std::unique_lock<std::mutex>&) {
   if (!worker_.joinable())
     return;
   {
-    std::lock_guard<std::mutex> wake(wake_mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
+    WakeLocked();
   }
-  wake_.notify_all();
   worker_.join();
   worker_id_ = std::thread::id();
 }
@@ -83,6 +100,11 @@ void WinIpcImpl::Close() {
   }
   std::unique_lock<std::mutex> lifecycle(lifecycle_);
   StopAndJoinLocked(lifecycle);
+  {
+    // Send may run on another thread right now: the doorbell goes under the lock it rings under.
+    std::lock_guard<std::mutex> lock(mutex_);
+    doorbell_.Close();
+  }
   read_queue_.Close();
   write_queue_.Close();
 }
@@ -100,28 +122,68 @@ void WinIpcImpl::Log(int level, const std::string& text) {
 void WinIpcImpl::Run() {
   worker_id_ = std::this_thread::get_id();
   while (!stop_) {
-    ReadOne();
+    uint32_t retry_ms = kWorkerIntervalMs;
+    const ReadEnd end = ReadWaiting(&retry_ms);
     WriteWaiting();
-    std::unique_lock<std::mutex> wake(wake_mutex_);
-    wake_.wait_for(wake, std::chrono::milliseconds(kWorkerIntervalMs),
-                   [this] { return stop_.load(); });
+    if (stop_)
+      break;
+    if (end == ReadEnd::kMore)
+      continue;
+    if (end == ReadEnd::kEmpty) {
+      // The other side's next write, a Send and a Close all set the read queue's event.
+      read_queue_.WaitForData(kWorkerIntervalMs);
+    } else {
+      // Waiting on the event now would return at once (a message waits): pause instead.
+      Pause(retry_ms);
+    }
   }
   stopped_ = true;
 }
 
-void WinIpcImpl::ReadOne() {
+void WinIpcImpl::Pause(uint32_t ms) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return woken_ || stop_.load(); });
+  woken_ = false;
+}
+
+WinIpcImpl::ReadEnd WinIpcImpl::ReadWaiting(uint32_t* retry_ms) {
+  held_by_bound_ = false;
+  for (uint32_t i = 0; i < kMaxReadsPerPass; ++i) {
+    // No callback starts once Close was asked, also when Close came from the last callback.
+    if (stop_)
+      return ReadEnd::kMore;
+    if (!message_bound_.Available() || !byte_bound_.Available()) {
+      const uint32_t wait =
+          std::max(message_bound_.MsUntilAvailable(), byte_bound_.MsUntilAvailable());
+      *retry_ms = std::clamp<uint32_t>(wait, 1, kWorkerIntervalMs);
+      held_by_bound_ = true;
+      return ReadEnd::kStalled;
+    }
+    const int got = ReadOne();
+    if (got == 0)
+      return ReadEnd::kEmpty;
+    if (got < 0)
+      return ReadEnd::kStalled;
+  }
+  return ReadEnd::kMore;
+}
+
+int WinIpcImpl::ReadOne() {
   if (!read_queue_.attached())
-    return;
+    return 0;
   uint32_t total = 0;
   uint32_t sequence = 0;
   uint32_t rc = read_queue_.Read(nullptr, &total, &sequence, nullptr, 0);
   if (rc == kQueueCorrupt) {
     read_queue_.DropOldest();
     Log(3, "ipc: dropped a corrupt message from " + read_queue_.name());
-    return;
+    // Paced: a game that keeps damaging its queue must not keep this thread busy.
+    return -1;
   }
+  if (rc == kQueueEmpty)
+    return 0;
   if (rc != kQueueOk || total == 0)
-    return;
+    return -1;
   // total is bounded by the queue's geometry, which Open checked against the mapping.
   if (receive_buffer_.size() < total)
     receive_buffer_.assign(total, 0);
@@ -130,13 +192,19 @@ void WinIpcImpl::ReadOne() {
   if (rc == kQueueCorrupt) {
     read_queue_.DropOldest();
     Log(3, "ipc: dropped a corrupt message from " + read_queue_.name());
-    return;
+    return -1;
   }
+  if (rc == kQueueEmpty)
+    return 0;
   if (rc != kQueueOk)
-    return;  // read again next pass
+    return -1;  // read again in a later pass
+  message_bound_.TryTake(1);
+  byte_bound_.TryTake(length);
+  ++delivered_;
   if (callback_ != nullptr)
     callback_->OnIpcData(receive_buffer_.data(), length);
   last_receive_ = static_cast<uint32_t>(clock_.WallSeconds());
+  return 1;
 }
 
 void WinIpcImpl::WriteWaiting() {
@@ -144,6 +212,8 @@ void WinIpcImpl::WriteWaiting() {
     std::string message;
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      // What Send rang for is taken from here on; a later Send rings again.
+      woken_ = false;
       if (send_queue_.empty())
         return;
       message = std::move(send_queue_.front());

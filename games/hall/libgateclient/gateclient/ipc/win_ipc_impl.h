@@ -1,10 +1,20 @@
-// The channel's implementation. A worker thread, every kWorkerIntervalMs, delivers at most one
-// message from read_queue to the callback and writes every waiting message into write_queue.
+// The channel's implementation. A worker thread delivers every message waiting in read_queue to
+// the callback, in order, one call each, and writes every waiting message into write_queue. It
+// sleeps only while there is nothing to do: it wakes when the other side has written (the read
+// queue's data-ready event, which each write sets), when Send has queued a message (Send sets the
+// same event: the doorbell) or when Close asks it to stop, and looks again at least every
+// kWorkerIntervalMs.
+//
+// What it hands to the callback is bounded in rate (messages and bytes; see IpcReceiveBounds): a
+// game writing as fast as it can is read only as fast as the bound lets it through, and the rest
+// waits in its queue, where the game's writes find no room. A single message, or a burst up to
+// the bound, is never held back.
 //
 // Threads: the owner calls Open / Close, any thread may call Send, the worker runs the queues and
-// the callback. `mutex_` guards send_queue_ only; `lifecycle_` serialises Open and Close, which
-// joins the worker before the queues are detached. Every wait inside a pass is bounded (the
-// queue's limits), so Close returns within about one pass.
+// the callback. `mutex_` guards send_queue_, the doorbell and the wake flag; it is never held
+// while a queue is read or written or while the callback runs. `lifecycle_` serialises Open and
+// Close, which joins the worker before the queues are detached. Every wait inside a pass is
+// bounded (the queue's limits), so Close returns within about one pass.
 //
 // Messages that can never cross are dropped and logged instead of blocking the channel: one
 // longer than the write queue can hold, and an incoming one whose blocks are corrupt.
@@ -21,21 +31,39 @@
 #include <vector>
 
 #include "gateclient/ipc/cxqueue.h"
+#include "gateclient/ipc/rate_bound.h"
 #include "gateclient/ipc/win_ipc.h"
 #include "platform/clock.h"
+#include "platform/named_sync.h"
 
 namespace qvc {
 
+// The bound on what a channel hands to its callback. A game sends a few messages a second; the
+// defaults let forty times the old pace of one message per 40 ms pass through, in bursts of a
+// hundred, and keep a flooding game from pushing more than that (or 4 MiB a second) at the gate.
+// The byte burst holds a whole queue, so any one message passes at once.
+struct IpcReceiveBounds {
+  RateBound::Limits messages{100, 1000};
+  RateBound::Limits bytes{1 << 20, 4 << 20};
+
+  static IpcReceiveBounds Unbounded() { return {{}, {}}; }
+};
+
 class WinIpcImpl : public IWinIpc {
  public:
+  // The longest the worker sleeps before it looks at both queues again.
   static constexpr uint32_t kWorkerIntervalMs = 40;
   // Lock limit of one read.
   static constexpr uint32_t kReadLockWaitMs = 100;
+  // Messages delivered in one run before the waiting sends get their turn.
+  static constexpr uint32_t kMaxReadsPerPass = 100;
 
   // level, text. Levels as the log sinks use them.
   using LogFn = std::function<void(int, const std::string&)>;
 
-  explicit WinIpcImpl(platform::Clock& clock = platform::SystemClock());
+  // `clock` times the last receive and refills the receive bounds.
+  explicit WinIpcImpl(platform::Clock& clock = platform::SystemClock(),
+                      IpcReceiveBounds bounds = IpcReceiveBounds());
   ~WinIpcImpl() override;
   WinIpcImpl(const WinIpcImpl&) = delete;
   WinIpcImpl& operator=(const WinIpcImpl&) = delete;
@@ -47,21 +75,41 @@ class WinIpcImpl : public IWinIpc {
   bool Open(uint32_t process_id, uint64_t key, IWinIpcCallback* callback, bool client) override;
   void Send(const void* data, uint32_t length) override;
   // Called on the worker thread itself (from the callback) it only asks the worker to stop; the
-  // owner's next Close or the destructor joins it.
+  // owner's next Close or the destructor joins it. No callback starts once Close was asked.
   void Close() override;
 
   bool running() const { return !stopped_.load(); }
+  // Close has been asked for and the worker has not ended yet, or has ended.
+  bool stop_requested() const { return stop_.load(); }
   // Messages not yet written, counting the one the worker is writing.
   size_t pending_sends() const;
   // Seconds (32 bits of the wall clock) of construction or of the last delivered message.
   uint32_t last_receive() const { return last_receive_.load(); }
+  // Messages handed to the callback so far, counting one whose call is under way.
+  uint64_t delivered() const { return delivered_.load(); }
+  // True while the worker holds waiting messages back for the receive bound.
+  bool held_by_bound() const { return held_by_bound_.load(); }
 
  private:
+  // How a run of reads ended.
+  enum class ReadEnd {
+    kEmpty,    // nothing waits: sleep until the other side writes
+    kMore,     // the run's limit was reached: go on at once
+    kStalled,  // a message waits but could not be taken (lock, corrupt, bound): look again later
+  };
+
   void Run();
-  void ReadOne();
+  // Delivers waiting messages; `*retry_ms` is how long to wait when kStalled.
+  ReadEnd ReadWaiting(uint32_t* retry_ms);
+  // One message: 1 delivered, 0 nothing waits, -1 stalled.
+  int ReadOne();
   void WriteWaiting();
   // Writes one message; true when it must stay at the front for a later pass.
   bool WriteOne(const std::string& message);
+  // Sleeps up to `ms` unless Send or Close wakes it.
+  void Pause(uint32_t ms);
+  // Sets the doorbell and wakes a pause. REQUIRES: mutex_ held.
+  void WakeLocked();
   void Log(int level, const std::string& text);
   void StopAndJoinLocked(std::unique_lock<std::mutex>& lifecycle);
 
@@ -69,11 +117,22 @@ class WinIpcImpl : public IWinIpc {
   IWinIpcCallback* callback_ = nullptr;
   CXQueue read_queue_;
   CXQueue write_queue_;
+  RateBound message_bound_;
+  RateBound byte_bound_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> stopped_{true};
+  std::atomic<bool> held_by_bound_{false};
+  std::atomic<uint64_t> delivered_{0};
+
   mutable std::mutex mutex_;
-  std::deque<std::string> send_queue_;
-  size_t in_flight_ = 0;  // guarded by mutex_
+  std::deque<std::string> send_queue_;  // guarded by mutex_
+  size_t in_flight_ = 0;                // guarded by mutex_
+  // The read queue's data-ready event, attached once more so that Send can set it from its own
+  // thread. Guarded by mutex_.
+  platform::NamedEvent doorbell_;
+  bool woken_ = false;  // guarded by mutex_: Send or Close since the worker last looked
+  std::condition_variable wake_;
+
   std::atomic<uint32_t> last_receive_;
   std::vector<unsigned char> receive_buffer_;
   LogFn log_;
@@ -81,9 +140,6 @@ class WinIpcImpl : public IWinIpc {
   std::mutex lifecycle_;
   std::thread worker_;
   std::atomic<std::thread::id> worker_id_{};
-  // Wakes the worker's pause early when Close asks it to stop.
-  std::mutex wake_mutex_;
-  std::condition_variable wake_;
 };
 
 }  // namespace qvc

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,8 +33,11 @@ uint32_t Pid() {
 class Recorder : public IWinIpcCallback {
  public:
   void OnIpcData(const void* data, uint32_t length) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    received_.emplace_back(static_cast<const char*>(data), length);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      received_.emplace_back(static_cast<const char*>(data), length);
+    }
+    arrived_.notify_all();
     if (on_data)
       on_data();
   }
@@ -41,18 +47,16 @@ class Recorder : public IWinIpcCallback {
   }
   // Waits (bounded) until `count` messages arrived.
   bool WaitFor(size_t count, int timeout_ms = 5000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (Received().size() >= count)
-        return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return Received().size() >= count;
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                             [&] { return received_.size() >= count; });
   }
+  // Called on the worker thread after each message is recorded.
   std::function<void()> on_data;
 
  private:
   std::mutex mutex_;
+  std::condition_variable arrived_;
   std::vector<std::string> received_;
 };
 
@@ -166,8 +170,13 @@ TEST(WinIpcImplTest, RefusedMessageStaysAtTheFrontUntilThereIsRoom) {
   while (server.pending_sends() > 3 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(server.pending_sends(), 3u);
+  // Newer messages wake the worker, which tries the refused one again first, and is refused.
+  for (int i = 20; i < 22; ++i) {
+    sent.push_back(std::string(60'000, static_cast<char>('a' + i)));
+    server.Send(sent.back().data(), sent.back().size());
+  }
+  EXPECT_EQ(server.pending_sends(), 5u);
   std::vector<std::string> got;
   std::string buf(60'000, '\0');
   deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -295,6 +304,202 @@ TEST(WinIpcImplTest, LastReceiveFollowsTheClock) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   EXPECT_EQ(server.last_receive(), 1'800'000'005u);
+}
+
+// What the game side writes, with the plain queue calls a game uses.
+class GameWriter {
+ public:
+  GameWriter(uint64_t key) {
+    EXPECT_EQ(queue_.Open(ToServerQueueName(Pid(), key).c_str()), kQueueOk);
+  }
+  void Write(const std::string& message) {
+    ASSERT_EQ(queue_.Write(message.data(), static_cast<uint32_t>(message.size())), kQueueOk);
+  }
+  CXQueue& queue() { return queue_; }
+
+ private:
+  CXQueue queue_;
+};
+
+TEST(WinIpcImplTest, EveryWaitingMessageIsDeliveredInOrderOneCallbackEach) {
+  struct Case {
+    const char* name;
+    IpcReceiveBounds bounds;
+  };
+  const Case cases[] = {{"default bounds", IpcReceiveBounds()},
+                        {"unbounded", IpcReceiveBounds::Unbounded()}};
+  for (const Case& c : cases) {
+    uint64_t key = UniqueKey();
+    WinIpcImpl server(platform::SystemClock(), c.bounds);
+    Recorder rx;
+    ASSERT_TRUE(server.Open(Pid(), key, &rx, false));
+    GameWriter game(key);
+    // More than the old pace of one message a pass would deliver in ten seconds, and more than
+    // one run of reads.
+    std::vector<std::string> sent;
+    for (int i = 0; i < 300; ++i) {
+      sent.push_back("m" + std::to_string(i) + std::string(i % 7, 'x'));
+      game.Write(sent.back());
+    }
+    ASSERT_TRUE(rx.WaitFor(sent.size(), 10000)) << c.name;
+    EXPECT_EQ(rx.Received(), sent) << c.name;
+    EXPECT_EQ(server.delivered(), sent.size()) << c.name;
+  }
+}
+
+TEST(WinIpcImplTest, MessagesFromSeveralSendingThreadsKeepEachThreadsOrder) {
+  uint64_t key = UniqueKey();
+  WinIpcImpl server, client(platform::SystemClock(), IpcReceiveBounds::Unbounded());
+  Recorder unused, rx;
+  ASSERT_TRUE(server.Open(Pid(), key, &unused, false));
+  ASSERT_TRUE(client.Open(Pid(), key, &rx, true));
+  constexpr int kThreads = 4;
+  constexpr int kEach = 250;
+  std::vector<std::thread> senders;
+  for (int t = 0; t < kThreads; ++t) {
+    senders.emplace_back([&server, t] {
+      for (int i = 0; i < kEach; ++i) {
+        std::string m = std::to_string(t) + ":" + std::to_string(i);
+        server.Send(m.data(), static_cast<uint32_t>(m.size()));
+        if (i % 50 == 0)
+          server.Send("", 0);  // dropped by the worker, between the others
+      }
+    });
+  }
+  for (std::thread& s : senders)
+    s.join();
+  ASSERT_TRUE(rx.WaitFor(kThreads * kEach, 10000));
+  std::vector<std::string> got = rx.Received();
+  ASSERT_EQ(got.size(), size_t{kThreads * kEach}) << "no empty message arrives";
+  std::vector<int> next(kThreads, 0);
+  for (const std::string& m : got) {
+    const size_t colon = m.find(':');
+    ASSERT_NE(colon, std::string::npos) << m;
+    const int t = std::stoi(m.substr(0, colon));
+    ASSERT_GE(t, 0);
+    ASSERT_LT(t, kThreads);
+    EXPECT_EQ(std::stoi(m.substr(colon + 1)), next[t]) << "thread " << t;
+    ++next[t];
+  }
+}
+
+// Each answer is sent only once the previous one arrived, so every message finds the other
+// worker asleep. Woken by the writes and by Send, fifty round trips take milliseconds; a worker
+// that waited out its 40 ms interval would need at least four seconds.
+TEST(WinIpcImplTest, ASingleMessageDoesNotWaitForTheWorkersInterval) {
+  uint64_t key = UniqueKey();
+  WinIpcImpl server, client;
+  Recorder server_rx, client_rx;
+  ASSERT_TRUE(server.Open(Pid(), key, &server_rx, false));
+  ASSERT_TRUE(client.Open(Pid(), key, &client_rx, true));
+  constexpr int kRounds = 50;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kRounds; ++i) {
+    std::string ping = "ping" + std::to_string(i);
+    server.Send(ping.data(), static_cast<uint32_t>(ping.size()));
+    ASSERT_TRUE(client_rx.WaitFor(i + 1));
+    std::string pong = "pong" + std::to_string(i);
+    client.Send(pong.data(), static_cast<uint32_t>(pong.size()));
+    ASSERT_TRUE(server_rx.WaitFor(i + 1));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_EQ(server_rx.Received().back(), "pong" + std::to_string(kRounds - 1));
+}
+
+// A callback blocks while another thread closes the channel: Close returns only after the
+// callback has, and no further message is delivered.
+TEST(WinIpcImplTest, CloseWhileTheCallbackRunsWaitsForItAndDeliversNothingMore) {
+  uint64_t key = UniqueKey();
+  WinIpcImpl server;
+  std::atomic<int> step{0};
+  std::atomic<int> callback_done_at{0};
+  std::atomic<int> close_done_at{0};
+  std::atomic<bool> release{false};
+  Recorder rx;
+  int calls = 0;  // worker thread only
+  rx.on_data = [&] {
+    if (++calls != 1)
+      return;
+    ++step;  // 1: inside the first callback
+    while (!release.load())
+      std::this_thread::yield();
+    callback_done_at = ++step;
+  };
+  ASSERT_TRUE(server.Open(Pid(), key, &rx, false));
+  GameWriter game(key);
+  game.Write("first");
+  game.Write("second");
+  game.Write("third");
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (step.load() == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::yield();
+  ASSERT_EQ(step.load(), 1);
+  std::thread closer([&] {
+    server.Close();
+    close_done_at = ++step;
+  });
+  while (!server.stop_requested() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::yield();
+  ASSERT_TRUE(server.stop_requested());
+  // Close, had it not waited for the callback, has had every chance to return by now.
+  for (int i = 0; i < 1000 && close_done_at.load() == 0; ++i)
+    std::this_thread::yield();
+  release = true;
+  closer.join();
+  EXPECT_GT(callback_done_at.load(), 0);
+  EXPECT_GT(close_done_at.load(), callback_done_at.load());
+  EXPECT_FALSE(server.running());
+  EXPECT_EQ(rx.Received(), std::vector<std::string>{"first"});
+  // The two that were not delivered are still in the game's queue, unread.
+  uint32_t used;
+  std::memcpy(&used, game.queue().header() + ql::kUsedCount, 4);
+  EXPECT_EQ(used, 2u);
+}
+
+// With the clock standing still the bound lets exactly its burst through; each step of the clock
+// lets through what the rate earned in it. Bytes are bound as well as messages.
+TEST(WinIpcImplTest, TheReceiveBoundHoldsAFloodingGameBackAndNeverASingleMessage) {
+  struct Case {
+    const char* name;
+    size_t size;
+    int count;
+    uint64_t first;  // delivered before the bound holds
+    uint32_t advance_ms;
+    uint64_t after_advance;
+  };
+  const Case cases[] = {
+      // Messages: 100 at once, one a millisecond.
+      {"small messages", 10, 150, 100, 10, 110},
+      // Bytes: 1 MiB at once, 4 MiB a second. The first 600,000 bytes pass at once and overdraw
+      // the bucket by 151,424 when the second passes; the third waits 37 ms for that debt.
+      {"large messages", 600'000, 3, 2, 36, 2},
+  };
+  for (const Case& c : cases) {
+    platform::ManualClock clock(1000);
+    uint64_t key = UniqueKey();
+    WinIpcImpl server(clock);
+    Recorder rx;
+    ASSERT_TRUE(server.Open(Pid(), key, &rx, false));
+    GameWriter game(key);
+    for (int i = 0; i < c.count; ++i)
+      game.Write(std::string(c.size, static_cast<char>('a' + i % 26)));
+    auto held_at = [&](uint64_t n) {
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (std::chrono::steady_clock::now() < deadline) {
+        if (server.held_by_bound() && server.delivered() == n)
+          return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      return false;
+    };
+    EXPECT_TRUE(held_at(c.first)) << c.name << ": delivered " << server.delivered();
+    clock.Advance(c.advance_ms);
+    EXPECT_TRUE(held_at(c.after_advance)) << c.name << ": delivered " << server.delivered();
+    clock.Advance(10'000);
+    ASSERT_TRUE(rx.WaitFor(c.count)) << c.name;
+    EXPECT_EQ(rx.Received().size(), size_t(c.count)) << c.name;
+    EXPECT_EQ(rx.Received().back()[0], static_cast<char>('a' + (c.count - 1) % 26)) << c.name;
+  }
 }
 
 }  // namespace

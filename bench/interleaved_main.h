@@ -44,7 +44,7 @@ inline int InterleavedMain(int argc, char** argv, int repetitions = 5) {
 
 }  // namespace bench
 
-#define TARVIX_BENCHMARK_MAIN(...)                            \
-  int main(int argc, char** argv) {                           \
-    return bench::InterleavedMain(argc, argv, ##__VA_ARGS__); \
+#define TARVIX_BENCHMARK_MAIN(...)                                        \
+  int main(int argc, char** argv) {                                       \
+    return bench::InterleavedMain(argc, argv __VA_OPT__(, ) __VA_ARGS__); \
   }

@@ -6,12 +6,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/file_util.h"
 
 namespace platform {
 namespace {
+
+bool WriteAll(int fd, std::string_view data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
 
 class PosixWritableFile : public WritableFile {
  public:
@@ -22,16 +37,8 @@ class PosixWritableFile : public WritableFile {
   }
 
   bool Append(std::string_view data) override {
-    size_t done = 0;
-    while (done < data.size()) {
-      const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
-      if (n < 0) {
-        if (errno == EINTR)
-          continue;
-        return false;
-      }
-      done += static_cast<size_t>(n);
-    }
+    if (!WriteAll(fd_, data))
+      return false;
     size_ += static_cast<int64_t>(data.size());
     return true;
   }
@@ -52,8 +59,143 @@ class PosixWritableFile : public WritableFile {
   int64_t size_;
 };
 
-bool ListInto(const std::string& root, const std::string& prefix,
-              std::vector<std::string>* out, int depth) {
+// The staged file of any file system: written as path + ".part", renamed by Publish.
+class PartStagedFile : public StagedFile {
+ public:
+  PartStagedFile(FileSystem& fs, std::string path, std::unique_ptr<WritableFile> file)
+      : fs_(fs), path_(std::move(path)), part_(path_ + ".part"), file_(std::move(file)) {}
+  ~PartStagedFile() override { Close(false); }
+
+  bool Append(std::string_view data) override { return file_ != nullptr && file_->Append(data); }
+  int64_t Size() const override { return file_ != nullptr ? file_->Size() : 0; }
+  bool SetModifiedTime(int64_t seconds) override {
+    mtime_ = seconds;
+    has_mtime_ = true;
+    return true;
+  }
+  bool Close(bool sync) override {
+    if (file_ == nullptr)
+      return false;
+    file_->Close(sync);
+    file_.reset();
+    fs_.RemoveFile(part_);
+    return true;
+  }
+  bool Publish(bool sync) override {
+    if (file_ == nullptr)
+      return false;
+    bool ok = file_->Close(sync);
+    file_.reset();
+    // The time goes on before the name, so the file never shows another one.
+    ok = ok && (!has_mtime_ || fs_.SetModifiedTime(part_, mtime_)) && fs_.Rename(part_, path_);
+    if (!ok)
+      fs_.RemoveFile(part_);
+    return ok;
+  }
+
+ private:
+  FileSystem& fs_;
+  const std::string path_, part_;
+  std::unique_ptr<WritableFile> file_;
+  int64_t mtime_ = 0;
+  bool has_mtime_ = false;
+};
+
+// A file made without a name (O_TMPFILE) and linked in whole by Publish: an interrupted download
+// leaves nothing, not even a ".part" name, and the file costs one name instead of two.
+class UnnamedStagedFile : public StagedFile {
+ public:
+  UnnamedStagedFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~UnnamedStagedFile() override { Close(false); }
+
+  bool Append(std::string_view data) override {
+    if (fd_ < 0 || !WriteAll(fd_, data))
+      return false;
+    size_ += static_cast<int64_t>(data.size());
+    return true;
+  }
+  int64_t Size() const override { return size_; }
+  bool SetModifiedTime(int64_t seconds) override {
+    mtime_ = seconds;
+    has_mtime_ = true;
+    return true;
+  }
+  bool Close(bool) override {
+    if (fd_ < 0)
+      return false;
+    ::close(fd_);
+    fd_ = -1;
+    return true;
+  }
+  bool Publish(bool sync) override {
+    if (fd_ < 0)
+      return false;
+    bool ok = !sync || ::fsync(fd_) == 0;
+    if (ok && has_mtime_) {
+      // Set last: every write moves the time.
+      struct timespec times[2];
+      times[0].tv_sec = 0;
+      times[0].tv_nsec = UTIME_OMIT;
+      times[1].tv_sec = static_cast<time_t>(mtime_);
+      times[1].tv_nsec = 0;
+      ok = ::futimens(fd_, times) == 0;
+    }
+    if (ok) {
+      // Linking needs the file's /proc name (the descriptor itself only with a privilege).
+      const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+      ok = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      if (!ok && errno == EEXIST && ::unlink(path_.c_str()) == 0) {
+        ok = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      }
+    }
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    return ok;
+  }
+
+ private:
+  int fd_;
+  const std::string path_;
+  int64_t size_ = 0;
+  int64_t mtime_ = 0;
+  bool has_mtime_ = false;
+};
+
+class PosixOverwritableFile : public OverwritableFile {
+ public:
+  PosixOverwritableFile(int fd, int64_t size) : fd_(fd), size_(size) {}
+  ~PosixOverwritableFile() override { ::close(fd_); }
+
+  bool Overwrite(std::string_view data) override {
+    size_t done = 0;
+    while (done < data.size()) {
+      const ssize_t n =
+          ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(done));
+      if (n < 0) {
+        if (errno == EINTR)
+          continue;
+        return false;
+      }
+      done += static_cast<size_t>(n);
+    }
+    size_ = std::max<int64_t>(size_, static_cast<int64_t>(data.size()));
+    return true;
+  }
+  int64_t Size() const override { return size_; }
+
+ private:
+  int fd_;
+  int64_t size_;
+};
+
+// Whether this process can name its own descriptors, which linking an unnamed file needs.
+bool ProcSelfFdUsable() {
+  static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
+  return usable;
+}
+
+bool ListInto(const std::string& root, const std::string& prefix, std::vector<std::string>* out,
+              int depth) {
   // A bound on nesting keeps a hostile tree from exhausting the stack.
   constexpr int kMaxDepth = 64;
   if (depth > kMaxDepth)
@@ -107,6 +249,37 @@ class PosixFileSystem : public FileSystem {
     return std::make_unique<PosixWritableFile>(fd, st.st_size);
   }
 
+  std::unique_ptr<StagedFile> CreateStagedFile(const std::string& path, int* error) override {
+    if (ProcSelfFdUsable()) {
+      const int fd = ::open(DirName(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+      if (fd >= 0)
+        return std::make_unique<UnnamedStagedFile>(fd, path);
+      // Without support in the folder's file system (EISDIR: a kernel that predates it) the
+      // ".part" file serves; any other error is the folder's.
+      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        *error = errno;
+        return nullptr;
+      }
+    }
+    return FileSystem::CreateStagedFile(path, error);
+  }
+
+  std::unique_ptr<OverwritableFile> OpenForOverwrite(const std::string& path, int* error) override {
+    // A link at the path is not followed (ELOOP): the caller writes a file of its own instead.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      *error = errno;
+      return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      *error = errno;
+      ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<PosixOverwritableFile>(fd, st.st_size);
+  }
+
   bool ReadFile(const std::string& path, std::string* out) override {
     return platform::ReadFile(path, out);
   }
@@ -143,9 +316,7 @@ class PosixFileSystem : public FileSystem {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
   }
 
-  bool MakeDirectories(const std::string& path) override {
-    return platform::MakeDirectories(path);
-  }
+  bool MakeDirectories(const std::string& path) override { return platform::MakeDirectories(path); }
 
   bool ListFiles(const std::string& root, std::vector<std::string>* relative) override {
     relative->clear();
@@ -154,6 +325,18 @@ class PosixFileSystem : public FileSystem {
 };
 
 }  // namespace
+
+std::unique_ptr<StagedFile> FileSystem::CreateStagedFile(const std::string& path, int* error) {
+  std::unique_ptr<WritableFile> file = CreateFile(path + ".part", error);
+  if (file == nullptr)
+    return nullptr;
+  return std::make_unique<PartStagedFile>(*this, path, std::move(file));
+}
+
+std::unique_ptr<OverwritableFile> FileSystem::OpenForOverwrite(const std::string&, int* error) {
+  *error = ENOTSUP;
+  return nullptr;
+}
 
 FileSystem& RealFileSystem() {
   static PosixFileSystem fs;

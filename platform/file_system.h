@@ -31,6 +31,31 @@ class WritableFile {
   virtual bool Close(bool sync) = 0;
 };
 
+// A file written whole before it gets its name. Until Publish nothing new is visible at its path,
+// and one closed or dropped unpublished, or whose process dies, leaves nothing there. The real
+// file system writes it without any name where the folder's file system allows that, else under
+// its path + ".part", which Publish renames (and Close removes).
+class StagedFile : public WritableFile {
+ public:
+  // The last-write time (seconds since the Unix epoch) the published file carries.
+  virtual bool SetModifiedTime(int64_t seconds) = 0;
+  // Closes the file, first forcing it to disk when `sync` is set, and gives it its name,
+  // replacing a file there. False on any error; then what was at the path may be gone, but
+  // nothing half-written is there.
+  virtual bool Publish(bool sync) = 0;
+};
+
+// A small file kept open and written over in place, for a record that changes often: each
+// Overwrite puts `data` at the start of the file in one write, making no new file or name. The
+// file never shrinks: bytes past `data` stay as they were, so a caller pads shorter contents.
+class OverwritableFile {
+ public:
+  virtual ~OverwritableFile() = default;
+  virtual bool Overwrite(std::string_view data) = 0;
+  // Bytes in the file.
+  virtual int64_t Size() const = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -41,6 +66,14 @@ class FileSystem {
   // Opens `path` for appending (creating it when missing), holding an exclusive lock until it is
   // closed. Null with *error = errno on failure.
   virtual std::unique_ptr<WritableFile> OpenForAppend(const std::string& path, int* error) = 0;
+  // A staged file for `path`. Null with *error = errno on failure (ENOENT when a folder of the
+  // path is missing). This default writes path + ".part" through this file system's own
+  // CreateFile, Rename, SetModifiedTime and RemoveFile.
+  virtual std::unique_ptr<StagedFile> CreateStagedFile(const std::string& path, int* error);
+  // Opens `path` (creating it when missing) for overwriting in place; a link there is not
+  // followed. Null with *error = errno on failure; this default has none to offer (ENOTSUP), and
+  // a caller writes the file anew instead.
+  virtual std::unique_ptr<OverwritableFile> OpenForOverwrite(const std::string& path, int* error);
 
   virtual bool ReadFile(const std::string& path, std::string* out) = 0;
   // Temporary file, sync, rename: readers see the old or the new contents, never a mix.
@@ -72,6 +105,12 @@ class ForwardingFileSystem : public FileSystem {
   }
   std::unique_ptr<WritableFile> OpenForAppend(const std::string& path, int* error) override {
     return target_.OpenForAppend(path, error);
+  }
+  std::unique_ptr<StagedFile> CreateStagedFile(const std::string& path, int* error) override {
+    return target_.CreateStagedFile(path, error);
+  }
+  std::unique_ptr<OverwritableFile> OpenForOverwrite(const std::string& path, int* error) override {
+    return target_.OpenForOverwrite(path, error);
   }
   bool ReadFile(const std::string& path, std::string* out) override {
     return target_.ReadFile(path, out);

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/file_util.h"
 
@@ -101,6 +105,132 @@ TEST_F(FileSystemTest, ListFilesWalksFoldersButNotLinks) {
   ASSERT_TRUE(fs_.Stat(JoinPath(dir_, "tree/link"), &info));
   EXPECT_TRUE(info.is_symlink);
   EXPECT_FALSE(fs_.ListFiles(JoinPath(dir_, "none"), &files));
+}
+
+// The real file system's staged files (unnamed where the folder allows), and the ".part" files
+// any other file system gets, must keep the same promises.
+class PartFilesOnly : public ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  std::unique_ptr<StagedFile> CreateStagedFile(const std::string& path, int* error) override {
+    return FileSystem::CreateStagedFile(path, error);
+  }
+};
+
+struct StagedCase {
+  const char* name;
+  std::string root;  // empty: the test's folder under /tmp
+  bool part_files;
+};
+
+std::vector<StagedCase> StagedCases() {
+  return {{"unnamed", "", false}, {"unnamed on tmpfs", "/dev/shm", false}, {"part file", "", true}};
+}
+
+TEST_F(FileSystemTest, AStagedFileHasNoNameUntilItIsPublishedWhole) {
+  for (const StagedCase& c : StagedCases()) {
+    std::string root = dir_;
+    if (!c.root.empty()) {
+      char tmpl[] = "/dev/shm/file_system_test.XXXXXX";
+      if (::mkdtemp(tmpl) == nullptr)
+        continue;  // no tmpfs here
+      root = tmpl;
+    }
+    PartFilesOnly part_files(fs_);
+    FileSystem& fs = c.part_files ? static_cast<FileSystem&>(part_files) : fs_;
+    const std::string path = JoinPath(root, "s.cache");
+    ASSERT_TRUE(fs.WriteFileAtomic(path, "old contents"));
+    int error = 0;
+    std::unique_ptr<StagedFile> f = fs.CreateStagedFile(path, &error);
+    ASSERT_NE(f, nullptr) << c.name << " errno " << error;
+    ASSERT_TRUE(f->Append("new "));
+    ASSERT_TRUE(f->Append("bytes"));
+    EXPECT_EQ(f->Size(), 9) << c.name;
+    std::string back;
+    ASSERT_TRUE(fs.ReadFile(path, &back));
+    EXPECT_EQ(back, "old contents") << c.name << ": the old file stays until the publish";
+    ASSERT_TRUE(f->SetModifiedTime(1'500'000'000));
+    ASSERT_TRUE(f->Publish(false)) << c.name;
+    ASSERT_TRUE(fs.ReadFile(path, &back));
+    EXPECT_EQ(back, "new bytes") << c.name;
+    FileInfo info;
+    ASSERT_TRUE(fs.Stat(path, &info));
+    EXPECT_EQ(info.mtime_seconds, 1'500'000'000) << c.name;
+    EXPECT_FALSE(f->Publish(false)) << c.name << ": once";
+    std::vector<std::string> files;
+    ASSERT_TRUE(fs.ListFiles(root, &files));
+    EXPECT_EQ(files, std::vector<std::string>{"s.cache"}) << c.name;
+    if (root != dir_)
+      std::filesystem::remove_all(root);
+  }
+}
+
+TEST_F(FileSystemTest, AStagedFileClosedOrDroppedUnpublishedLeavesNothing) {
+  for (const StagedCase& c : StagedCases()) {
+    if (!c.root.empty())
+      continue;
+    PartFilesOnly part_files(fs_);
+    FileSystem& fs = c.part_files ? static_cast<FileSystem&>(part_files) : fs_;
+    const std::string folder = JoinPath(dir_, c.name);
+    ASSERT_TRUE(fs.MakeDirectories(folder));
+    int error = 0;
+    std::unique_ptr<StagedFile> closed = fs.CreateStagedFile(JoinPath(folder, "a"), &error);
+    std::unique_ptr<StagedFile> dropped = fs.CreateStagedFile(JoinPath(folder, "b"), &error);
+    ASSERT_NE(closed, nullptr);
+    ASSERT_NE(dropped, nullptr);
+    ASSERT_TRUE(closed->Append("half"));
+    ASSERT_TRUE(dropped->Append("half"));
+    EXPECT_TRUE(closed->Close(false));
+    EXPECT_FALSE(closed->Publish(false)) << c.name << ": closed is closed";
+    dropped.reset();
+    std::vector<std::string> files;
+    ASSERT_TRUE(fs.ListFiles(folder, &files));
+    EXPECT_TRUE(files.empty()) << c.name << ": " << (files.empty() ? "" : files.front());
+
+    EXPECT_EQ(fs.CreateStagedFile(JoinPath(folder, "no/such/c"), &error), nullptr) << c.name;
+    EXPECT_EQ(error, ENOENT) << c.name;
+  }
+}
+
+TEST_F(FileSystemTest, AnOverwrittenFileKeepsItsNameAndNeverShrinks) {
+  const std::string path = JoinPath(dir_, "record");
+  int error = 0;
+  std::unique_ptr<OverwritableFile> f = fs_.OpenForOverwrite(path, &error);
+  ASSERT_NE(f, nullptr) << error;
+  EXPECT_EQ(f->Size(), 0);
+  ASSERT_TRUE(f->Overwrite("abcdef"));
+  FileInfo before;
+  ASSERT_TRUE(fs_.Stat(path, &before));
+  ASSERT_TRUE(f->Overwrite("xy"));
+  EXPECT_EQ(f->Size(), 6);
+  std::string back;
+  ASSERT_TRUE(fs_.ReadFile(path, &back));
+  EXPECT_EQ(back, "xycdef");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  std::unique_ptr<OverwritableFile> again = fs_.OpenForOverwrite(path, &error);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->Size(), 6) << "opening keeps what is there";
+  struct stat st_again {};
+  ASSERT_EQ(::stat(path.c_str(), &st_again), 0);
+  EXPECT_EQ(st_again.st_ino, st.st_ino) << "no new file";
+
+  EXPECT_EQ(fs_.OpenForOverwrite(JoinPath(dir_, "no/such"), &error), nullptr);
+  EXPECT_EQ(error, ENOENT);
+  const std::string elsewhere = JoinPath(dir_, "elsewhere"), link = JoinPath(dir_, "link");
+  ASSERT_TRUE(WriteFileAtomic(elsewhere, "keep"));
+  ASSERT_EQ(::symlink(elsewhere.c_str(), link.c_str()), 0);
+  EXPECT_EQ(fs_.OpenForOverwrite(link, &error), nullptr) << "a link is not followed";
+  EXPECT_EQ(error, ELOOP);
+  // Another file system has none to offer and says so.
+  struct NoOverwrite : ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::unique_ptr<OverwritableFile> OpenForOverwrite(const std::string& p, int* e) override {
+      return FileSystem::OpenForOverwrite(p, e);
+    }
+  } other(fs_);
+  EXPECT_EQ(other.OpenForOverwrite(path, &error), nullptr);
+  EXPECT_EQ(error, ENOTSUP);
 }
 
 }  // namespace

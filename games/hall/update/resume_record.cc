@@ -64,9 +64,7 @@ std::optional<ResumeRecord> ReadResumeRecord(platform::FileSystem& fs, const std
 
 bool WriteResumeRecord(platform::FileSystem& fs, const std::string& folder,
                        const ResumeRecord& record) {
-  // Replaced by a rename, so a reader never sees half a record, but not forced to disk: a sync
-  // per downloaded file would make every file wait for the write-back of all the others, and a
-  // record lost in a crash only means refetching files.
+  // Replaced by a rename, so a reader never sees half a record.
   const std::string path = platform::JoinPath(folder, kResumeRecordName);
   const std::string temporary = path + ".tmp";
   int error = 0;
@@ -79,6 +77,26 @@ bool WriteResumeRecord(platform::FileSystem& fs, const std::string& folder,
     return false;
   }
   return true;
+}
+
+ResumeRecordWriter::ResumeRecordWriter(platform::FileSystem& fs, std::string folder)
+    : fs_(fs), folder_(std::move(folder)) {}
+
+bool ResumeRecordWriter::Write(const ResumeRecord& record) {
+  if (!tried_in_place_) {
+    tried_in_place_ = true;
+    int error = 0;
+    file_ = fs_.OpenForOverwrite(platform::JoinPath(folder_, kResumeRecordName), &error);
+  }
+  if (file_ != nullptr) {
+    std::string text = FormatResumeRecord(record);
+    if (static_cast<int64_t>(text.size()) < file_->Size())
+      text.resize(static_cast<size_t>(file_->Size()), '\n');
+    if (file_->Overwrite(text))
+      return true;
+    file_.reset();  // the rest of the run writes whole files
+  }
+  return WriteResumeRecord(fs_, folder_, record);
 }
 
 }  // namespace hall

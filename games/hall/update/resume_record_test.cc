@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <limits>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/file_tree.h"
 #include "platform/file_util.h"
+#include "testing/update_server/temp_folder.h"
 
 namespace hall {
 namespace {
@@ -74,6 +80,66 @@ TEST(ResumeRecordTest, StoredInItsFolder) {
   EXPECT_EQ(ReadResumeRecord(fs, dir), record);
   EXPECT_TRUE(platform::FileExists(dir + "/updatecl.txt"));
   platform::RemoveTree(dir);
+}
+
+// Every record of a run reads back whole, whichever way it was written; in place the record file
+// is never replaced (no new inode) and no temporary file appears.
+TEST(ResumeRecordTest, AWriterKeepsEveryRecordReadableInPlaceOrByRename) {
+  struct WholeFilesOnly : platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::unique_ptr<platform::OverwritableFile> OpenForOverwrite(const std::string& path,
+                                                                 int* error) override {
+      return FileSystem::OpenForOverwrite(path, error);
+    }
+  } whole_files(platform::RealFileSystem());
+  struct Case {
+    const char* name;
+    platform::FileSystem* fs;
+    bool in_place;
+  };
+  const Case cases[] = {{"in place", &platform::RealFileSystem(), true},
+                        {"by rename", &whole_files, false}};
+  // Long, short, then between: a shorter record must not keep the tail of a longer one.
+  const ResumeRecord records[] = {
+      {9000, 133'000'000'000'000'000, 100, "data\\a rather long folder name\\file0001.bin"},
+      {9000, 133'000'000'000'000'000, 200, "b"},
+      {9000, 133'000'000'000'000'000, 9000, "data\\c.bin"},
+  };
+  for (const Case& c : cases) {
+    update_server::TempFolder dir("resume-writer");
+    // A record left by an earlier run, longer than any of this run's.
+    ASSERT_TRUE(WriteResumeRecord(*c.fs, dir.path(), {1, 2, 1, std::string(300, 'z')}));
+    ResumeRecordWriter writer(*c.fs, dir.path());
+    ino_t first_inode = 0;
+    for (const ResumeRecord& record : records) {
+      ASSERT_TRUE(writer.Write(record)) << c.name;
+      EXPECT_EQ(ReadResumeRecord(*c.fs, dir.path()), record) << c.name << " " << record.path;
+      struct stat st {};
+      ASSERT_EQ(::stat(dir.Sub("updatecl.txt").c_str(), &st), 0);
+      if (first_inode == 0) {
+        first_inode = st.st_ino;
+      } else if (c.in_place) {
+        EXPECT_EQ(st.st_ino, first_inode) << c.name;
+      }
+      std::vector<std::string> files;
+      ASSERT_TRUE(platform::RealFileSystem().ListFiles(dir.path(), &files));
+      EXPECT_EQ(files, std::vector<std::string>{"updatecl.txt"}) << c.name;
+    }
+  }
+}
+
+TEST(ResumeRecordTest, AWriterDoesNotWriteThroughALinkAtTheRecordsPlace) {
+  update_server::TempFolder dir("resume-writer-link");
+  const std::string elsewhere = dir.Sub("elsewhere.txt");
+  ASSERT_TRUE(platform::WriteFileAtomic(elsewhere, "someone else's file"));
+  ASSERT_EQ(::symlink(elsewhere.c_str(), dir.Sub("updatecl.txt").c_str()), 0);
+  ResumeRecordWriter writer(platform::RealFileSystem(), dir.path());
+  const ResumeRecord record{10, 20, 10, "only.bin"};
+  ASSERT_TRUE(writer.Write(record));
+  EXPECT_EQ(ReadResumeRecord(platform::RealFileSystem(), dir.path()), record);
+  std::string text;
+  ASSERT_TRUE(platform::ReadFile(elsewhere, &text));
+  EXPECT_EQ(text, "someone else's file");
 }
 
 }  // namespace

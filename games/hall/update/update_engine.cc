@@ -216,17 +216,18 @@ CURLcode UpdateRun::FetchFile(const Download& download, const std::string& base,
   const CheckListEntry& entry = *download.entry;
   const std::string done_path =
       platform::JoinPath(cache_, download.relative + std::string(kCacheSuffix));
-  const std::string part_path = done_path + std::string(kPartSuffix);
+  // Staged: the ".cache" name appears only once the file is whole, so the applier can never
+  // find half a download.
   int error = 0;
-  std::unique_ptr<platform::WritableFile> file = fs_.CreateFile(part_path, &error);
+  std::unique_ptr<platform::StagedFile> file = fs_.CreateStagedFile(done_path, &error);
   if (file == nullptr && error == ENOENT) {
-    const std::string folder = platform::DirName(part_path);
+    const std::string folder = platform::DirName(done_path);
     if (!fs_.MakeDirectories(folder)) {
       log_.Write("无法新建文件夹" + AnsiToUtf8(folder));
       *error_result = kUpdateFailed;
       return CURLE_WRITE_ERROR;
     }
-    file = fs_.CreateFile(part_path, &error);
+    file = fs_.CreateStagedFile(done_path, &error);
   }
   if (file == nullptr) {
     log_.Write("无法新建文件" + cache_ + "\\" + AnsiToUtf8(entry.path) +
@@ -251,14 +252,13 @@ CURLcode UpdateRun::FetchFile(const Download& download, const std::string& base,
   TransferResult result = session_.Fetch(request);
   if (result.code == CURLE_OK && result.bytes != entry.size)
     result.code = CURLE_PARTIAL_FILE;
-  const bool closed = file->Close(false);
-  if (result.code == CURLE_OK && !closed)
-    result.code = CURLE_WRITE_ERROR;
-  if (result.code != CURLE_OK || !fs_.Rename(part_path, done_path)) {
-    fs_.RemoveFile(part_path);
-    return result.code != CURLE_OK ? result.code : CURLE_WRITE_ERROR;
+  if (result.code != CURLE_OK) {
+    file->Close(false);  // nothing is left behind
+    return result.code;
   }
-  fs_.SetModifiedTime(done_path, entry.ftime);
+  file->SetModifiedTime(entry.ftime);
+  if (!file->Publish(false))
+    return CURLE_WRITE_ERROR;
   return CURLE_OK;
 }
 
@@ -271,6 +271,7 @@ int UpdateRun::DownloadFiles(const std::vector<Download>& downloads, int64_t tot
                         ResumeRecordFitsRun(*record, total);
   RemoveStaleFiles(downloads, resuming);
 
+  ResumeRecordWriter record_writer(fs_, options_.work_folder);
   int64_t completed = resuming ? record->completed : 0;
   int64_t skipped = 0;
   bool skipping = resuming;
@@ -314,7 +315,7 @@ int UpdateRun::DownloadFiles(const std::vector<Download>& downloads, int64_t tot
     }
     completed += entry.size;
     // A record that cannot be written only means refetching after an interruption.
-    WriteResumeRecord(fs_, options_.work_folder, {total, list_time, completed, entry.path});
+    record_writer.Write({total, list_time, completed, entry.path});
   }
   return kUpdateReady;
 }

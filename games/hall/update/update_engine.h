@@ -6,8 +6,9 @@
 //
 // Hardening over a plain download loop: only a success status counts, range replies are checked,
 // no file may be larger than its list declares, every list path is confined to the cache folder,
-// files are written under "<path>.cache.part" and renamed when complete, and ".cache" files that
-// do not belong to the current run are removed before it starts.
+// files are staged (written without a name, or as "<path>.cache.part" where the file system
+// cannot) and get their ".cache" name only when complete, and ".cache" files that do not belong
+// to the current run are removed before it starts.
 #pragma once
 
 #include <atomic>
@@ -29,7 +30,7 @@ inline constexpr int kUpdateUnchanged = -2;  // the server's list is the install
 inline constexpr std::string_view kServerListName = "update.cl";
 // A check-list larger than this is refused (100,000 entries take about 8 MiB).
 inline constexpr int64_t kMaxCheckListBytes = 64 << 20;
-// Suffixes of a finished download and of one in progress.
+// Suffixes of a finished download and of one in progress (where it has a name).
 inline constexpr std::string_view kCacheSuffix = ".cache";
 inline constexpr std::string_view kPartSuffix = ".part";
 

@@ -5,13 +5,21 @@
 #include <curl/curl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <limits>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "games/hall/text/utf.h"
@@ -581,13 +589,13 @@ TEST_F(UpdateEngineTest, LocalFailuresAreLogged) {
 TEST_F(UpdateEngineTest, CacheThatRefusesFilesEndsTheRun) {
   struct RefusingDownloads : platform::ForwardingFileSystem {
     using ForwardingFileSystem::ForwardingFileSystem;
-    std::unique_ptr<platform::WritableFile> CreateFile(const std::string& path,
-                                                       int* error) override {
+    std::unique_ptr<platform::StagedFile> CreateStagedFile(const std::string& path,
+                                                           int* error) override {
       if (path.find("skin.xml") != std::string::npos) {
         *error = EACCES;
         return nullptr;
       }
-      return ForwardingFileSystem::CreateFile(path, error);
+      return ForwardingFileSystem::CreateStagedFile(path, error);
     }
   } fs(platform::RealFileSystem());
   options_.fs = &fs;
@@ -599,6 +607,227 @@ TEST_F(UpdateEngineTest, CacheThatRefusesFilesEndsTheRun) {
   EXPECT_THAT(LogLines().back(), HasSubstr("skin.xml.cache, 错误代码=" + std::to_string(EACCES)));
   EXPECT_THAT(FtpFileRetrievals(), IsEmpty());
   EXPECT_THAT(HttpFileRequests(), ElementsAre("/p/Tarvix.bin"));
+}
+
+// Ends its own process with SIGKILL at its n-th step, counting every call the engine makes on
+// the file system and on the files it opens, so that a kill lands anywhere: inside a file's
+// writes, between a publish and the record that follows it, inside the record's write.
+class KillingFileSystem : public platform::ForwardingFileSystem {
+ public:
+  // kill_at 0: never, only count.
+  KillingFileSystem(platform::FileSystem& target, int64_t kill_at)
+      : ForwardingFileSystem(target), kill_at_(kill_at) {}
+
+  void Step() {
+    if (++steps_ == kill_at_)
+      ::raise(SIGKILL);
+  }
+  int64_t steps() const { return steps_; }
+
+  std::unique_ptr<platform::WritableFile> CreateFile(const std::string& path, int* error) override {
+    Step();
+    return ForwardingFileSystem::CreateFile(path, error);
+  }
+  std::unique_ptr<platform::StagedFile> CreateStagedFile(const std::string& path,
+                                                         int* error) override {
+    Step();
+    auto file = ForwardingFileSystem::CreateStagedFile(path, error);
+    return file == nullptr ? nullptr : std::make_unique<Staged>(this, std::move(file));
+  }
+  std::unique_ptr<platform::OverwritableFile> OpenForOverwrite(const std::string& path,
+                                                               int* error) override {
+    Step();
+    auto file = ForwardingFileSystem::OpenForOverwrite(path, error);
+    return file == nullptr ? nullptr : std::make_unique<Overwritable>(this, std::move(file));
+  }
+  bool WriteFileAtomic(const std::string& path, std::string_view data) override {
+    Step();
+    return ForwardingFileSystem::WriteFileAtomic(path, data);
+  }
+  bool SetModifiedTime(const std::string& path, int64_t seconds) override {
+    Step();
+    return ForwardingFileSystem::SetModifiedTime(path, seconds);
+  }
+  bool Rename(const std::string& from, const std::string& to) override {
+    Step();
+    return ForwardingFileSystem::Rename(from, to);
+  }
+  bool RemoveFile(const std::string& path) override {
+    Step();
+    return ForwardingFileSystem::RemoveFile(path);
+  }
+
+ private:
+  struct Staged : platform::StagedFile {
+    Staged(KillingFileSystem* fs, std::unique_ptr<platform::StagedFile> file)
+        : fs(fs), file(std::move(file)) {}
+    bool Append(std::string_view data) override {
+      fs->Step();
+      return file->Append(data);
+    }
+    int64_t Size() const override { return file->Size(); }
+    bool Close(bool sync) override { return file->Close(sync); }
+    bool SetModifiedTime(int64_t seconds) override {
+      fs->Step();
+      return file->SetModifiedTime(seconds);
+    }
+    bool Publish(bool sync) override {
+      fs->Step();
+      const bool ok = file->Publish(sync);
+      fs->Step();
+      return ok;
+    }
+    KillingFileSystem* fs;
+    std::unique_ptr<platform::StagedFile> file;
+  };
+  struct Overwritable : platform::OverwritableFile {
+    Overwritable(KillingFileSystem* fs, std::unique_ptr<platform::OverwritableFile> file)
+        : fs(fs), file(std::move(file)) {}
+    bool Overwrite(std::string_view data) override {
+      fs->Step();
+      const bool ok = file->Overwrite(data);
+      fs->Step();
+      return ok;
+    }
+    int64_t Size() const override { return file->Size(); }
+    KillingFileSystem* fs;
+    std::unique_ptr<platform::OverwritableFile> file;
+  };
+
+  const int64_t kill_at_;
+  int64_t steps_ = 0;
+};
+
+// Runs interrupted again and again, by a SIGKILL at a random step of the engine's file work or
+// at a random moment of the real transfers, until one run completes. After every interruption
+// the cache holds only whole files (what the applier would install), the resume record names a
+// whole file and counts exactly the files up to it, and the next run carries on after it: all
+// the runs together fetch each file once, plus at most one file again per interruption.
+TEST_F(UpdateEngineTest, RunsKilledAtRandomPointsNeverLeaveHalfAFileAndResumeAfterTheLastOne) {
+  std::vector<ProductFile> files;
+  for (int i = 0; i < 24; ++i) {
+    char path[64];
+    std::snprintf(path, sizeof path, "data\\part%d\\file%02d.bin", i % 3, i);
+    std::string contents(static_cast<size_t>(1 + (i * 7919) % 150'000), '\0');
+    for (size_t k = 0; k < contents.size(); ++k)
+      contents[k] = static_cast<char>('a' + (k * 31 + static_cast<size_t>(i)) % 26);
+    files.push_back({path, contents, 1'600'000'000 + i});
+  }
+  Publish(files, /*http=*/true, /*ftp=*/false);
+  std::map<std::string, const ProductFile*> by_cache_name;  // "data/part0/file00.bin.cache"
+  for (const ProductFile& f : files)
+    by_cache_name[ToDisk(f.path) + ".cache"] = &f;
+  // Download order: path order.
+  std::vector<const ProductFile*> order;
+  for (const auto& [name, f] : by_cache_name)
+    order.push_back(f);
+
+  auto check_state = [&](const std::string& when) {
+    SCOPED_TRACE(when);
+    for (const std::string& name : CacheFiles()) {
+      // The applier installs what ends in ".cache"; the list's own half-written temporary and
+      // a ".part" file it never touches.
+      if (name == "updateTarvix.cl.cache" || name.size() < 6 ||
+          name.compare(name.size() - 6, 6, ".cache") != 0) {
+        continue;
+      }
+      auto it = by_cache_name.find(name);
+      ASSERT_NE(it, by_cache_name.end()) << name;
+      EXPECT_EQ(Cached(it->second->path), it->second->contents) << name << " is not whole";
+      EXPECT_EQ(CachedTime(name), it->second->ftime) << name;
+    }
+    auto record = ReadResumeRecord(platform::RealFileSystem(), work_.path());
+    if (!record)
+      return;
+    int64_t completed = 0;
+    for (const ProductFile* f : order) {
+      completed += static_cast<int64_t>(f->contents.size());
+      if (f->path != record->path)
+        continue;
+      EXPECT_EQ(Cached(f->path), f->contents) << "the record names " << f->path;
+      EXPECT_EQ(record->completed, completed);
+      return;
+    }
+    ADD_FAILURE() << "the record names no file of the run: " << record->path;
+  };
+
+  // One whole run, uninterrupted, gives the range of steps and times to pick kill points in.
+  KillingFileSystem counter(platform::RealFileSystem(), 0);
+  options_.fs = &counter;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run(), kUpdateReady);
+  const auto whole_run_us = std::chrono::duration_cast<std::chrono::microseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count();
+  const int64_t steps = counter.steps();
+  options_.fs = nullptr;
+  platform::RemoveTree(cache());
+  ASSERT_TRUE(platform::MakeDirectories(cache()));
+  platform::RemoveFile(work_.Sub("updatecl.txt"));
+
+  std::mt19937 random(20240611);
+  constexpr int kWantedInterruptions = 12;
+  constexpr int kMostRunsPerUpdate = 40;
+  int interruptions = 0;
+  int updates = 0;
+  const size_t requests_before = HttpFileRequests().size();
+  // Whole updates, each from an empty cache, until enough kills have landed.
+  while (interruptions < kWantedInterruptions) {
+    ASSERT_LT(updates, 10) << "the kills do not land";
+    ++updates;
+    platform::RemoveTree(cache());
+    ASSERT_TRUE(platform::MakeDirectories(cache()));
+    platform::RemoveFile(work_.Sub("updatecl.txt"));
+    bool completed = false;
+    for (int run = 1; !completed; ++run) {
+      ASSERT_LE(run, kMostRunsPerUpdate) << "a run without a kill did not complete";
+      // Odd runs: a kill at a step of the file work; even runs: after a random time. The last
+      // run, and one with nothing left to fetch, is left to complete.
+      const bool by_step = run % 2 == 1;
+      size_t left = 0;
+      for (const ProductFile& f : files)
+        left += Cached(f.path) == f.contents ? 0 : 1;
+      const bool kill = left > 0 && run < kMostRunsPerUpdate;
+      // Within what is left to do, so that most runs are cut short.
+      const int64_t share = static_cast<int64_t>(left);
+      const int64_t all = static_cast<int64_t>(files.size());
+      const int64_t kill_step = std::uniform_int_distribution<int64_t>(
+          1, std::max<int64_t>(1, steps * share / all))(random);
+      const int64_t kill_us =
+          std::uniform_int_distribution<int64_t>(0, whole_run_us * share / all)(random);
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        KillingFileSystem killer(platform::RealFileSystem(), kill && by_step ? kill_step : 0);
+        options_.fs = &killer;
+        const int result = Run();
+        ::_exit(result == kUpdateReady ? 0 : 1);
+      }
+      if (kill && !by_step) {
+        std::this_thread::sleep_for(std::chrono::microseconds(kill_us));
+        ::kill(child, SIGKILL);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      if (WIFEXITED(status)) {
+        ASSERT_EQ(WEXITSTATUS(status), 0) << "update " << updates << " run " << run << " failed";
+        completed = true;
+      } else {
+        ASSERT_TRUE(WIFSIGNALED(status));
+        ++interruptions;
+      }
+      check_state("update " + std::to_string(updates) + " run " + std::to_string(run) +
+                  (completed ? " (complete)" : " (killed)"));
+      if (HasFailure())
+        return;
+    }
+    for (const ProductFile& f : files)
+      EXPECT_EQ(Cached(f.path), f.contents) << f.path;
+  }
+  // Each file once per update, and at most once more per interruption.
+  const size_t fetched = HttpFileRequests().size() - requests_before;
+  EXPECT_LE(fetched,
+            files.size() * static_cast<size_t>(updates) + static_cast<size_t>(interruptions));
 }
 
 }  // namespace

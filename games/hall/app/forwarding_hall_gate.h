@@ -25,6 +25,10 @@ class ForwardingHallGate : public HallGate {
     if (target_ != nullptr)
       target_->SendThroughGate(command);
   }
+  void SendWrapped(qv::CMD_base& command) override {
+    if (target_ != nullptr)
+      target_->SendWrapped(command);
+  }
   void AddCommandFactory(uint16_t kind, qv::CommandFactory factory) override {
     if (target_ != nullptr)
       target_->AddCommandFactory(kind, factory);

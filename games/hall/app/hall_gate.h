@@ -26,8 +26,12 @@ class HallGate {
   virtual void SetCredentials(const std::string& account, const std::string& password) = 0;
   // Logs in now when the gate's hello reply is in, else after the next one.
   virtual void StartLogin() = 0;
-  // Wraps `command` into a gate transfer and sends it (fund query, captcha, registration).
+  // Wraps `command` into a gate transfer and sends it (fund query, registration); a command of a
+  // kind that may not travel through the gate is dropped.
   virtual void SendThroughGate(qv::CMD_base& command) = 0;
+  // Wraps `command` into a gate transfer and sends it whatever its kind: the captcha request,
+  // whose kind the gate's list of travelling kinds does not hold.
+  virtual void SendWrapped(qv::CMD_base& command) = 0;
   // Files the command factory of a kind the gate client does not make itself (the captcha's).
   virtual void AddCommandFactory(uint16_t kind, qv::CommandFactory factory) = 0;
 

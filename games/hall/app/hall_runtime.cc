@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "gateclient/client_frame/program_frame.h"
+#include "gateclient/command/transfer_wrap.h"
 #include "gateclient/config/qgate_address.h"
 #include "gateclient/plan_list/plan_list_instance.h"
 #include "platform/file_util.h"
@@ -102,6 +103,14 @@ void HallRuntime::StartLogin() {
 void HallRuntime::SendThroughGate(qv::CMD_base& command) {
   if (frame_ != nullptr)
     frame_->requests().SendThroughGate(command);
+}
+
+void HallRuntime::SendWrapped(qv::CMD_base& command) {
+  if (frame_ == nullptr)
+    return;
+  qv::CmdTransferDataReq wrapper;
+  qv::WrapIntoTransferData(command, wrapper);
+  frame_->SendToGate(&wrapper);
 }
 
 void HallRuntime::AddCommandFactory(uint16_t kind, qv::CommandFactory factory) {

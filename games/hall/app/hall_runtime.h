@@ -75,6 +75,7 @@ class HallRuntime : public HallGate {
   void SetCredentials(const std::string& account, const std::string& password) override;
   void StartLogin() override;
   void SendThroughGate(qv::CMD_base& command) override;
+  void SendWrapped(qv::CMD_base& command) override;
   void AddCommandFactory(uint16_t kind, qv::CommandFactory factory) override;
   void RequestMatchDetail(uint32_t plan_id) override;
   void RequestPlanDisplayUpdate(uint32_t plan_id) override;

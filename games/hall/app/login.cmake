@@ -33,3 +33,10 @@ if(TARGET skinui_sdl)
   target_compile_definitions(hall_login_window_test PRIVATE
                              HALL_PROGRAM_FOLDER="${CMAKE_BINARY_DIR}/bin")
 endif()
+
+tarvix_test(hall_login_gate_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/login_gate_test.cc
+  LIBS hall_login hall_runtime hall_text gateclient_command testing_gate_register
+       update_server_fixture
+  LABEL integration)
+target_compile_definitions(hall_login_gate_test PRIVATE HALL_PROGRAM_FOLDER="${CMAKE_BINARY_DIR}/bin")

@@ -36,7 +36,7 @@ TEST_F(LoginDialogTest, CheckLogonInputTestsThePasswordFirstThenTheAccount) {
     gate_.Clear();
     record_ = AccountRecord{};
     boxes_ = skinui::ScriptedMessageBoxes{};
-    TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+    Answer([&](WindowImplBase& dialog) {
       driver_.Type(dialog, "LogonAccount", c.account);
       driver_.Type(dialog, "PassWord", c.password);
       driver_.Click(dialog, "LogonBtn");
@@ -74,7 +74,7 @@ TEST_F(LoginDialogTest, ThePasswordReachesTheSessionAsUtf8WhateverTheCodePage) {
   const std::string gbk_password =
       "\xC3\xDC\xC2\xEB"
       "12";  // 密码12: 6 bytes in CP936
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     SetTextOf(dialog, "LogonAccount", "player01");
     SetTextOf(dialog, "PassWord", gbk_password);
     driver_.Click(dialog, "LogonBtn");
@@ -99,7 +99,7 @@ TEST_F(LoginDialogTest, EveryWayOfLeavingWithoutALoginEndsTheHall) {
        }},
   };
   for (const Case& c : cases) {
-    TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+    Answer([&](WindowImplBase& dialog) {
       driver_.Type(dialog, "LogonAccount", "player01");
       driver_.Type(dialog, "PassWord", "secret99");
       c.leave(dialog);
@@ -113,7 +113,7 @@ TEST_F(LoginDialogTest, TheLastAccountInAnotherCaseSelectsItsRecordAndFillsBothF
   store_.SaveAccount("Player01", "secret99", 10001, true);
   store_.SaveAccount("player02", "pass0002", 10002, true);
   ASSERT_TRUE(store_.SaveLastAccount("PLAYER01"));
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     ASSERT_EQ(AccountList(dialog)->GetCount(), 2);
     EXPECT_EQ(TextOf(dialog, "LogonAccount"), "Player01");
     EXPECT_EQ(TextOf(dialog, "PassWord"), "secret99");
@@ -132,7 +132,7 @@ TEST_F(LoginDialogTest, WithoutAMatchingLastAccountTheLastRowStandsInTheField) {
   store_.SaveAccount("player01", "secret99", 10001, true);
   store_.SaveAccount("player02", "pass0002", 10002, false);
   ASSERT_TRUE(store_.SaveLastAccount("nobody99"));
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     EXPECT_EQ(TextOf(dialog, "LogonAccount"), "player02");
     EXPECT_EQ(TextOf(dialog, "PassWord"), "");
     driver_.PressKey(dialog, VK_ESCAPE);
@@ -143,7 +143,7 @@ TEST_F(LoginDialogTest, WithoutAMatchingLastAccountTheLastRowStandsInTheField) {
 TEST_F(LoginDialogTest, RemovingTheFirstOfTwoAccountsEmptiesTheFieldsAndForgetsIt) {
   store_.SaveAccount("player01", "secret99", 10001, true);
   store_.SaveAccount("player02", "pass0002", 10002, true);
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     auto& login = static_cast<LoginDialog&>(dialog);
     OpenAccountList(dialog);
     ASSERT_TRUE(driver_.ClickControl(dialog, RemoveButton(dialog, 0)));
@@ -167,7 +167,7 @@ TEST_F(LoginDialogTest, RemovingTheFirstOfThreeSelectsTheRowAtIndexOne) {
   store_.SaveAccount("player01", "secret99", 10001, true);
   store_.SaveAccount("player02", "pass0002", 10002, true);
   store_.SaveAccount("player03", "pass0003", 10003, true);
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     OpenAccountList(dialog);
     driver_.ClickControl(dialog, AccountList(dialog)->GetItemAt(2));  // selected, then removed
     OpenAccountList(dialog);
@@ -185,7 +185,7 @@ TEST_F(LoginDialogTest, RemovingTheFirstOfThreeSelectsTheRowAtIndexOne) {
 TEST_F(LoginDialogTest, TwoAccountsOfOneTextEachKeepTheirOwnPasswordAndKey) {
   store_.SaveAccount("same0001", "first111", 1, true);
   store_.SaveAccount("same0001", "second22", 2, true);
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     OpenAccountList(dialog);
     driver_.ClickControl(dialog, AccountList(dialog)->GetItemAt(1));
     EXPECT_EQ(TextOf(dialog, "PassWord"), "second22");
@@ -202,7 +202,7 @@ TEST_F(LoginDialogTest, TwoAccountsOfOneTextEachKeepTheirOwnPasswordAndKey) {
 TEST_F(LoginDialogTest, ARemovalWithNothingWaitingOrAGoneRecordChangesNothing) {
   store_.SaveAccount("player01", "secret99", 10001, true);
   ASSERT_TRUE(store_.SaveLastAccount("player01"));
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     auto& login = static_cast<LoginDialog&>(dialog);
     dialog.PostMessage(WM_REMOVE_ACCOUNT);  // no button asked
     driver_.RunUntilIdle();
@@ -228,7 +228,7 @@ TEST_F(LoginDialogTest, ADamagedStoreStillOpensTheDialogWithTheGoodRecords) {
   ASSERT_TRUE(registry_.SetString(platform::RegistryRoot::kCurrentUser,
                                   std::string(kAccountStoreKey) + "\\10001", "UserPassword",
                                   "@@@@"));
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     ASSERT_EQ(AccountList(dialog)->GetCount(), 1);
     EXPECT_EQ(AccountList(dialog)->GetItemAt(0)->GetText(), "player01");
     EXPECT_EQ(TextOf(dialog, "PassWord"), "");
@@ -239,7 +239,7 @@ TEST_F(LoginDialogTest, ADamagedStoreStillOpensTheDialogWithTheGoodRecords) {
 
 TEST_F(LoginDialogTest, TheSavePasswordBoxShowsAndFlipsTheStoredChoice) {
   ASSERT_TRUE(store_.SaveSavePassword(1));
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     auto* option = static_cast<skinui::COptionUI*>(
         TestDriver::Find(dialog, "SavePassword")->GetInterface("Option"));
     ASSERT_NE(option, nullptr);
@@ -261,7 +261,7 @@ TEST_F(LoginDialogTest, TheLinksOpenTheLobbyPagesThatAreWebAddresses) {
                                         "UrlPay=http://pay.example/?u=\n"
                                         "UrlRegister=https://reg.example/new\n"
                                         "UrlGM=file:///etc/passwd\n"));
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     for (const char* link : {"WebIndex", "Pay", "RegisterTop", "ChatOnline"})
       EXPECT_TRUE(driver_.Click(dialog, link)) << link;
     EXPECT_TRUE(skinui::IsWindow(dialog.GetHWND()));
@@ -275,7 +275,7 @@ TEST_F(LoginDialogTest, TheLinksOpenTheLobbyPagesThatAreWebAddresses) {
 
 TEST_F(LoginDialogTest, FillLoginFieldsConvertsToTheCodePageOfTheFields) {
   ASSERT_TRUE(SetAnsiCodePage(kGbkCodePage));
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     static_cast<LoginDialog&>(dialog).FillLoginFields("newuser01", "密码12");
     EXPECT_EQ(TextOf(dialog, "LogonAccount"), "newuser01");
     EXPECT_EQ(TextOf(dialog, "PassWord"),

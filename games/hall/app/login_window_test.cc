@@ -66,7 +66,7 @@ TEST_F(LoginWindowTest, TheLoginDialogWithTwoSavedAccounts) {
   const std::string closed = ::testing::TempDir() + "hall_login_dialog.png";
   const std::string dropped = ::testing::TempDir() + "hall_login_dialog_accounts.png";
   RECT account{}, password{}, banner{}, links{}, rows{};
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     ASSERT_TRUE(TestDriver::SaveScreenshot(dialog, closed));
     account = PosOf(dialog, "LogonAccount");
     password = PosOf(dialog, "PassWord");
@@ -90,7 +90,7 @@ TEST_F(LoginWindowTest, TheLoginDialogWithTwoSavedAccounts) {
 TEST_F(LoginWindowTest, TheRegisterDialogWithItsCaptcha) {
   const std::string shot = ::testing::TempDir() + "hall_register_dialog.png";
   RECT captcha{}, tips{};
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     qv::CmdCaptchaRsp reply;
     reply.message.set_img_data(testgate::DrawCaptchaPng("K7WQ", 4));
     reply.message.set_captcha_id("cap-1");
@@ -120,7 +120,7 @@ TEST_F(LoginWindowTest, ACaptchaTheDecoderCannotReadLeavesTheOldOne) {
   for (size_t i = 41; i < 80; ++i)
     damaged[i] = static_cast<char>(0xA5);         // inside the pixels
   ASSERT_TRUE(CheckPngLayout(damaged, nullptr));  // laid out as a PNG, but not one
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     auto& reg = static_cast<RegisterDialog&>(dialog);
     qv::CmdCaptchaRsp good;
     good.message.set_img_data(testgate::DrawCaptchaPng("AB23", 1));

@@ -169,7 +169,9 @@ void RegisterDialog::RequestCaptcha(bool force) {
   request.message.set_req_session(now);
   request.routing.apptype = kUserInfoAppType;
   request.routing.appid = kUserInfoAppId;
-  services_.gate->SendThroughGate(request);
+  // The captcha's kind is not among those the gate's path lets travel, so it goes out wrapped
+  // as it is.
+  services_.gate->SendWrapped(request);
 }
 
 void RegisterDialog::OnNetResult(qv::CMD_base* command, uint32_t, uint32_t) {

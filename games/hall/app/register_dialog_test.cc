@@ -124,9 +124,10 @@ class RegisterDialogTest : public testing::LoginFixture {
   // The captcha requests the dialog sent, as their req_session ticks.
   std::vector<uint32_t> CaptchaTicks() {
     std::vector<uint32_t> ticks;
-    for (const auto& r : gate_.RequestsOf("through_gate")) {
+    for (const auto& r : gate_.requests()) {
       if (r.kind != 159)
         continue;
+      EXPECT_EQ(r.what, "wrapped");
       EXPECT_EQ(r.subid, 1);
       EXPECT_EQ(r.routing.apptype, 20u);
       EXPECT_EQ(r.routing.appid, 2u);
@@ -171,7 +172,7 @@ class RegisterDialogTest : public testing::LoginFixture {
 };
 
 TEST_F(RegisterDialogTest, CaptchaRequestsAreForcedByTheUserAndThrottledOnTheTimer) {
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     EXPECT_EQ(CaptchaTicks(), (std::vector<uint32_t>{50'000}));  // at once, on opening
     driver_.Advance(2600);
     driver_.Click(dialog, "btn_captcha");
@@ -192,7 +193,7 @@ TEST_F(RegisterDialogTest, CaptchaRequestsAreForcedByTheUserAndThrottledOnTheTim
 }
 
 TEST_F(RegisterDialogTest, ACaptchaIsShownAndACaptchaWithoutAnIdClearsTheKeptOne) {
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     EXPECT_EQ(ShownCaptcha(dialog), nullptr);
     DeliverCaptcha(testgate::DrawCaptchaPng("AB23", 1), "cap-1");
     ASSERT_NE(ShownCaptcha(dialog), nullptr);
@@ -233,7 +234,7 @@ TEST_F(RegisterDialogTest, ARefusedCaptchaImageLeavesTheOldCaptchaAndItsId) {
       {"no height", PngOfSize(120, 0)},
       {"over a mebibyte", huge_file},
   };
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     DeliverCaptcha(good, "cap-good");
     const skinui::Image* shown = ShownCaptcha(dialog);
     ASSERT_NE(shown, nullptr);
@@ -248,7 +249,7 @@ TEST_F(RegisterDialogTest, ARefusedCaptchaImageLeavesTheOldCaptchaAndItsId) {
 }
 
 TEST_F(RegisterDialogTest, ARefusedFirstCaptchaKeepsTheTimerAsking) {
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     DeliverCaptcha("garbage", "cap-1");
     driver_.Advance(3000);
     EXPECT_EQ(CaptchaTicks().size(), 2u);
@@ -290,7 +291,7 @@ TEST_F(RegisterDialogTest, TheFieldsAreCheckedInOrderAndOnlyAGoodFormIsSent) {
       {"player01", "新玩家们", "secret99", "secret99", "", "\n\n\n\n\n\n\n请输入四位验证码",
        "edit_captcha"},
   };
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     DeliverCaptcha(testgate::DrawCaptchaPng("K7WQ", 1), "cap-1");
     for (const Case& c : cases) {
       gate_.Clear();
@@ -327,7 +328,7 @@ TEST_F(RegisterDialogTest, TheFieldsAreCheckedInOrderAndOnlyAGoodFormIsSent) {
 }
 
 TEST_F(RegisterDialogTest, TypedFieldsGoOutAsTyped) {
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     DeliverCaptcha(testgate::DrawCaptchaPng("K7WQ", 1), "cap-1");
     driver_.Type(dialog, "edit_account", "Abc123");
     driver_.Type(dialog, "edit_nickname", "新玩家");
@@ -347,7 +348,7 @@ TEST_F(RegisterDialogTest, TypedFieldsGoOutAsTyped) {
 
 TEST_F(RegisterDialogTest, ARefusalShowsTheServersTextAndSuccessHandsTheFieldsOn) {
   const std::string long_info(1000, 'x');
-  TestDriver::AnswerNextModal([&](WindowImplBase& dialog) {
+  Answer([&](WindowImplBase& dialog) {
     DeliverCaptcha(testgate::DrawCaptchaPng("K7WQ", 1), "cap-1");
     SetTextOf(dialog, "edit_account", "NewUser01");
     SetTextOf(dialog, "edit_nickname", "新玩家");
@@ -382,14 +383,14 @@ TEST_F(RegisterDialogTest, ARefusalShowsTheServersTextAndSuccessHandsTheFieldsOn
 }
 
 TEST_F(RegisterDialogTest, ASuccessfulRegistrationFillsTheLoginDialogThatOpenedIt) {
-  TestDriver::AnswerNextModal([&](WindowImplBase& login) {
+  Answer([&](WindowImplBase& login) {
     driver_.Click(login, "Register");  // the register dialog runs inside this click
     EXPECT_EQ(TextOf(login, "LogonAccount"), "newuser01");
     EXPECT_EQ(TextOf(login, "PassWord"), "secret99");
     EXPECT_TRUE(login.IsWindowEnabled());
     driver_.PressKey(login, VK_ESCAPE);
   });
-  TestDriver::AnswerNextModal([&](WindowImplBase& reg) {
+  Answer([&](WindowImplBase& reg) {
     EXPECT_EQ(std::string(reg.GetWindowClassName()), "class_register_dialog");
     DeliverCaptcha(testgate::DrawCaptchaPng("K7WQ", 1), "cap-1");
     SetTextOf(reg, "edit_account", "NewUser01");

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "skinui/control.h"
 #include "skinui/list.h"
 #include "skinui/message_box.h"
+#include "skinui/message_queue.h"
 #include "skinui/test_driver.h"
 #include "testing/update_server/temp_folder.h"
 
@@ -66,6 +68,15 @@ class LoginFixture : public ::testing::Test {
     return s;
   }
 
+  // Runs `answer` with the next modal dialog, then closes the dialog if the answer left it open
+  // (a failed assertion returns early), so a failing test ends instead of waiting forever.
+  static void Answer(std::function<void(skinui::WindowImplBase&)> answer) {
+    skinui::TestDriver::AnswerNextModal([answer = std::move(answer)](skinui::WindowImplBase& w) {
+      answer(w);
+      if (skinui::IsWindow(w.GetHWND()))
+        w.Close(IDCANCEL);
+    });
+  }
   static std::string TextOf(skinui::WindowImplBase& w, const char* name) {
     skinui::CControlUI* c = skinui::TestDriver::Find(w, name);
     return c != nullptr ? std::string(c->GetText()) : "(missing)";

@@ -16,15 +16,15 @@ class RecordingHallGate : public HallGate {
  public:
   // One request, as the window made it.
   struct Request {
-    std::string what;       // "credentials", "login", "through_gate", "detail", "display",
-                            // "signup", "join", "factory"
+    std::string what;       // "credentials", "login", "through_gate", "wrapped", "detail",
+                            // "display", "signup", "join", "factory"
     uint32_t plan_id = 0;   // detail, display, signup
     uint32_t app_id = 0;    // join: the match service
     bool is_quit = false;   // join
-    uint16_t kind = 0;      // through_gate, factory
-    uint16_t subid = 0;     // through_gate
-    std::string payload;    // through_gate: the command's message bytes
-    RoutingHeader routing;  // through_gate
+    uint16_t kind = 0;      // through_gate, wrapped, factory
+    uint16_t subid = 0;     // through_gate, wrapped
+    std::string payload;    // through_gate, wrapped: the command's message bytes
+    RoutingHeader routing;  // through_gate, wrapped
     std::string account;    // credentials
     std::string password;   // credentials
   };
@@ -36,14 +36,8 @@ class RecordingHallGate : public HallGate {
     requests_.push_back(std::move(r));
   }
   void StartLogin() override { requests_.push_back(Request{"login"}); }
-  void SendThroughGate(qv::CMD_base& command) override {
-    Request r{"through_gate"};
-    r.kind = command.kind;
-    r.subid = command.subid;
-    command.SerializeBody(&r.payload);
-    r.routing = command.routing;
-    requests_.push_back(std::move(r));
-  }
+  void SendThroughGate(qv::CMD_base& command) override { Send("through_gate", command); }
+  void SendWrapped(qv::CMD_base& command) override { Send("wrapped", command); }
   void AddCommandFactory(uint16_t kind, qv::CommandFactory factory) override {
     Request r{"factory"};
     r.kind = kind;
@@ -100,6 +94,14 @@ class RecordingHallGate : public HallGate {
   void Clear() { requests_.clear(); }
 
  private:
+  void Send(const char* what, qv::CMD_base& command) {
+    Request r{what};
+    r.kind = command.kind;
+    r.subid = command.subid;
+    command.SerializeBody(&r.payload);
+    r.routing = command.routing;
+    requests_.push_back(std::move(r));
+  }
   void PlanRequest(const char* what, uint32_t plan_id) {
     Request r{what};
     r.plan_id = plan_id;

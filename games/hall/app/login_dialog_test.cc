@@ -109,6 +109,27 @@ TEST_F(LoginDialogTest, EveryWayOfLeavingWithoutALoginEndsTheHall) {
   }
 }
 
+TEST_F(LoginDialogTest, EnterInAFieldLogsInAndTheBannerMovesTheDialog) {
+  Answer([&](WindowImplBase& dialog) {
+    const RECT before = dialog.GetWindowRect();
+    driver_.Drag(dialog, POINT{60, 40}, 30, 20);  // on the banner, the dialog's caption
+    const RECT after = dialog.GetWindowRect();
+    EXPECT_EQ(after.left - before.left, 30);
+    EXPECT_EQ(after.top - before.top, 20);
+    driver_.Type(dialog, "LogonAccount", "player01");
+    driver_.Type(dialog, "PassWord", "secr");
+    driver_.PressKey(dialog, VK_RETURN);  // still open: the password is too short
+    ASSERT_EQ(boxes_.shown().size(), 1u);
+    EXPECT_EQ(boxes_.shown()[0].caption, "请输入密码");
+    driver_.Type(dialog, "PassWord", "et99");
+    driver_.PressKey(dialog, VK_RETURN);
+  });
+  EXPECT_EQ(ShowLoginDialog(nullptr, Services()), kLoginStarted);
+  ASSERT_EQ(gate_.RequestsOf("credentials").size(), 1u);
+  EXPECT_EQ(gate_.RequestsOf("credentials")[0].password, "secret99");
+  EXPECT_EQ(gate_.RequestsOf("login").size(), 1u);
+}
+
 TEST_F(LoginDialogTest, TheLastAccountInAnotherCaseSelectsItsRecordAndFillsBothFields) {
   store_.SaveAccount("Player01", "secret99", 10001, true);
   store_.SaveAccount("player02", "pass0002", 10002, true);

@@ -114,12 +114,17 @@ std::string DirName(std::string_view path) {
   return std::string(path.substr(0, slash));
 }
 
-std::string ProgramFolder() {
+std::string ProgramPath() {
   char buf[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0)
-    return ".";
-  return DirName(std::string_view(buf, static_cast<size_t>(n)));
+    return {};
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string ProgramFolder() {
+  const std::string path = ProgramPath();
+  return path.empty() ? "." : DirName(path);
 }
 
 }  // namespace platform

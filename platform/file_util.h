@@ -28,6 +28,9 @@ std::string JoinPath(std::string_view a, std::string_view b);
 // Folder part of a path ("a/b/c" -> "a/b", "c" -> ".").
 std::string DirName(std::string_view path);
 
+// The running executable's own file (what a program that restarts itself starts again); empty
+// when it cannot be read.
+std::string ProgramPath();
 // The folder the running executable was started from (the program folder).
 std::string ProgramFolder();
 

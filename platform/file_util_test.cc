@@ -73,6 +73,7 @@ TEST(PathTest, ProgramFolderHoldsTheRunningExecutable) {
   const std::string folder = ProgramFolder();
   EXPECT_TRUE(DirectoryExists(folder));
   EXPECT_TRUE(FileExists(JoinPath(folder, "platform_file_util_test")));
+  EXPECT_EQ(ProgramPath(), JoinPath(folder, "platform_file_util_test"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "client/hallclient.pb.h"
 #include "client/matchclient.pb.h"
 #include "gate/gate.pb.h"
+#include "gateclient/client_frame/login_digest.h"
 #include "interface/command_ids.h"
 #include "types/types.pb.h"
 
@@ -17,6 +18,8 @@ constexpr uint16_t kHall = qv::cmd::kKindHallClient;
 constexpr uint16_t kGate = qv::cmd::kKindGate;
 constexpr uint16_t kTransfer = 3;
 constexpr uint16_t kAuthInfo = 5;
+// The special list of recommended plans.
+constexpr uint32_t kRecommendedListId = 2;
 
 template <typename Message>
 bool Parse(const std::string& data, Message* message) {
@@ -39,6 +42,7 @@ void SendTransferOn(GateConnection& connection, uint32_t kind, uint32_t subid,
 
 HallServices::HallServices(LocalGate& gate) : gate_(gate) {
   InstallLogin();
+  InstallFunds();
   InstallCatalogue();
   InstallMatch();
 }
@@ -46,6 +50,37 @@ HallServices::HallServices(LocalGate& gate) : gate_(gate) {
 void HallServices::SetLoginResult(int result) {
   std::lock_guard<std::mutex> lock(mu_);
   login_result_ = result;
+}
+void HallServices::AddAccount(ScriptedAccount account) {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::string name = account.account;
+  accounts_[std::move(name)] = std::move(account);
+}
+void HallServices::SetFunds(uint64_t user_id, std::vector<ScriptedFund> funds) {
+  std::lock_guard<std::mutex> lock(mu_);
+  funds_[user_id] = std::move(funds);
+}
+void HallServices::SetRecommended(std::vector<ScriptedPlan> plans) {
+  std::lock_guard<std::mutex> lock(mu_);
+  recommended_ = std::move(plans);
+}
+void HallServices::UpdateStartPoint(uint32_t plan_id,
+                                    const std::function<void(ScriptedStartPoint&)>& change) {
+  std::lock_guard<std::mutex> lock(mu_);
+  change(StartPointOf(plan_id));
+}
+ScriptedStartPoint HallServices::start_point(uint32_t plan_id) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  const auto it = start_points_.find(plan_id);
+  if (it != start_points_.end())
+    return it->second;
+  ScriptedStartPoint point;
+  point.signed_count = plan_id % 6;
+  return point;
+}
+void HallServices::SetJoinObserver(std::function<void(const JoinEvent&)> observer) {
+  std::lock_guard<std::mutex> lock(mu_);
+  join_observer_ = std::move(observer);
 }
 void HallServices::SetUserId(uint64_t user_id) {
   std::lock_guard<std::mutex> lock(mu_);
@@ -90,6 +125,21 @@ void HallServices::ScriptJoinReply(uint32_t match_app_id, ScriptedJoinReply repl
   join_replies_[match_app_id].push_back(std::move(reply));
 }
 
+int HallServices::CheckLogin(const std::string& account, const std::string& digest, uint32_t token,
+                             ScriptedAccount* known) const {
+  if (login_result_ != 0)
+    return login_result_;
+  if (accounts_.empty())
+    return 0;
+  const auto found = accounts_.find(account);
+  if (found == accounts_.end())
+    return kLoginNoAccount;
+  if (qvc::MakeLoginDigest(found->second.password, account, token) != digest)
+    return kLoginWrongPassword;
+  *known = found->second;
+  return 0;
+}
+
 void HallServices::InstallLogin() {
   gate_.OnTransfer(
       kClient, 1, [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
@@ -103,16 +153,22 @@ void HallServices::InstallLogin() {
           std::lock_guard<std::mutex> lock(mu_);
           logins_.push_back(
               {request.login_account(), request.login_password(), request.logon_token()});
-          reply.set_login_result(static_cast<qv::client::LoginRsp::Result>(login_result_));
-          if (login_result_ == 0) {
-            user_id = user_id_;
+          ScriptedAccount known;
+          const int result = CheckLogin(request.login_account(), request.login_password(),
+                                        request.logon_token(), &known);
+          reply.set_login_result(static_cast<qv::client::LoginRsp::Result>(result));
+          if (result == 0) {
+            user_id = known.user_id != 0 ? known.user_id : user_id_;
             reply.set_user_id(user_id);
             qv::types::BaseUserInfo base;
             base.set_user_id(user_id);
-            base.set_nick_name(request.login_account());
+            base.set_nick_name(known.nick_name.empty() ? request.login_account() : known.nick_name);
+            if (known.face_id != 0)
+              base.set_face_id(known.face_id);
             reply.set_base_info_buff(base.SerializeAsString());
             auth = auth_on_login_;
-          } else {
+          } else if (login_result_ != 0) {
+            // A scripted refusal says so in words; the account checks leave the hall its texts.
             reply.set_login_info("refused");
           }
         }
@@ -125,27 +181,54 @@ void HallServices::InstallLogin() {
       });
 }
 
-void HallServices::InstallCatalogue() {
-  gate_.OnTransfer(kHall, hc::IDAllGroupReq,
+void HallServices::InstallFunds() {
+  gate_.OnTransfer(kClient, qv::client::IDQueryFundReq,
                    [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
-                     hc::AllGroupReq request;
-                     if (!Parse(data, &request))
+                     qv::client::QueryFundReq request;
+                     if (!request.ParsePartialFromString(data))
                        return;
-                     hc::AllGroupRsp reply;
+                     qv::client::QueryFundRsp reply;
+                     reply.set_user_id(request.user_id());
                      {
                        std::lock_guard<std::mutex> lock(mu_);
-                       group_requests_.push_back(request.ver_code());
-                       reply.set_ver_code(version_);
-                       for (const ScriptedGroup& g : groups_) {
-                         hc::groupItem* item = reply.add_items();
-                         item->set_group_id(g.group_id);
-                         item->set_group_order(g.order);
-                         item->set_show_name("group " + std::to_string(g.group_id));
+                       const auto found = funds_.find(request.user_id());
+                       if (found != funds_.end()) {
+                         for (const ScriptedFund& fund : found->second) {
+                           qv::types::FundItem* item = reply.add_fund_items();
+                           item->set_id(fund.id);
+                           item->set_count(fund.count);
+                           if (!fund.name.empty())
+                             item->set_name(fund.name);
+                         }
                        }
                      }
-                     SendTransferOn(c, kHall, hc::IDAllGroupRsp, reply.SerializeAsString(),
-                                    kCatalogueAppType, 2);
+                     SendTransferOn(c, kClient, qv::client::IDQueryFundRsp,
+                                    reply.SerializePartialAsString(), kLoginAppType, 2);
                    });
+}
+
+void HallServices::InstallCatalogue() {
+  gate_.OnTransfer(
+      kHall, hc::IDAllGroupReq,
+      [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
+        hc::AllGroupReq request;
+        if (!Parse(data, &request))
+          return;
+        hc::AllGroupRsp reply;
+        {
+          std::lock_guard<std::mutex> lock(mu_);
+          group_requests_.push_back(request.ver_code());
+          reply.set_ver_code(version_);
+          for (const ScriptedGroup& g : groups_) {
+            hc::groupItem* item = reply.add_items();
+            item->set_group_id(g.group_id);
+            item->set_group_order(g.order);
+            item->set_show_name(g.name.empty() ? "group " + std::to_string(g.group_id) : g.name);
+          }
+        }
+        SendTransferOn(c, kHall, hc::IDAllGroupRsp, reply.SerializeAsString(), kCatalogueAppType,
+                       2);
+      });
   gate_.OnTransfer(kHall, hc::IDAllListReq,
                    [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
                      hc::AllListReq request;
@@ -163,6 +246,8 @@ void HallServices::InstallCatalogue() {
                            hc::listItem* item = reply.add_items();
                            item->set_list_id(l.list_id);
                            item->set_list_order(l.order);
+                           if (!l.name.empty())
+                             item->set_show_name(l.name);
                          }
                        }
                      }
@@ -181,26 +266,36 @@ void HallServices::InstallCatalogue() {
           reply.set_ver_code(plan_reply_version_ != 0 ? plan_reply_version_ : version_);
           reply.set_group_id(request.group_id());
           reply.set_list_id(request.list_id());
+          const auto add = [&reply](const ScriptedPlan& p) {
+            hc::PlanSimpleInfo info;
+            info.set_plan_id(p.plan_id);
+            info.set_plan_type(p.plan_type);
+            info.set_show_name(p.name.empty() ? "plan " + std::to_string(p.plan_id) : p.name);
+            info.set_fixed_count(p.fixed_count);
+            info.set_game_kind(p.game_kind);
+            info.set_app_id(p.app_id);
+            info.set_free_join(p.free_join);
+            if (!p.show_join.empty())
+              info.set_show_join(p.show_join);
+            if (p.heat != 0)
+              info.set_heat_degree(p.heat);
+            reply.add_simple_infos(info.SerializeAsString());
+            reply.add_plan_orders(p.order);
+            reply.add_plan_show_nums(0);
+            reply.add_plan_ids(p.plan_id);
+          };
+          if (request.list_id() == kRecommendedListId) {
+            for (const ScriptedPlan& p : recommended_)
+              add(p);
+          }
           for (const ScriptedGroup& g : groups_) {
             if (g.group_id != request.group_id())
               continue;
             for (const ScriptedList& l : g.lists) {
               if (l.list_id != request.list_id())
                 continue;
-              for (const ScriptedPlan& p : l.plans) {
-                hc::PlanSimpleInfo info;
-                info.set_plan_id(p.plan_id);
-                info.set_plan_type(p.plan_type);
-                info.set_show_name(p.name.empty() ? "plan " + std::to_string(p.plan_id) : p.name);
-                info.set_fixed_count(p.fixed_count);
-                info.set_game_kind(p.game_kind);
-                info.set_app_id(p.app_id);
-                info.set_free_join(p.free_join);
-                reply.add_simple_infos(info.SerializeAsString());
-                reply.add_plan_orders(p.order);
-                reply.add_plan_show_nums(0);
-                reply.add_plan_ids(p.plan_id);
-              }
+              for (const ScriptedPlan& p : l.plans)
+                add(p);
             }
           }
         }
@@ -343,14 +438,23 @@ void HallServices::InstallMatch() {
                      qv::gate::TransferDataReq transfer;
                      transfer.ParseFromString(frame.payload);
                      qv::matchclient::JoinRsp reply;
+                     std::function<void(const JoinEvent&)> observer;
+                     JoinEvent event;
                      {
                        std::lock_guard<std::mutex> lock(mu_);
                        joins_.emplace_back(transfer.att_appid(), request.is_quit());
                        if (!AnswerJoin(transfer.att_appid(), request.is_quit(), &reply))
                          return;
+                       observer = join_observer_;
+                       event.match_app_id = transfer.att_appid();
+                       event.plan_id = PlanOfService(transfer.att_appid());
+                       event.is_quit = request.is_quit();
+                       event.accepted = reply.join_result() == 0;
                      }
                      SendTransferOn(c, kMatch, 4, reply.SerializeAsString(), kMatchAppType,
                                     transfer.att_appid());
+                     if (observer)
+                       observer(event);
                    });
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -35,6 +36,8 @@ struct ScriptedPlan {
   uint32_t game_kind = 0;    // the game the plan is played in
   uint32_t app_id = 0;       // the match service running it
   bool free_join = false;
+  std::string show_join{};  // the entry condition shown on its row ("500金币")
+  uint32_t heat = 0;        // heat_degree: how sought after it is
 };
 
 // One prize row of a plan's details: ranks first_rank..last_rank win `award`.
@@ -77,12 +80,40 @@ struct ScriptedList {
   uint32_t list_id = 0;
   uint32_t order = 0;
   std::vector<ScriptedPlan> plans;
+  std::string name{};  // show_name; empty: none
 };
 
 struct ScriptedGroup {
   uint32_t group_id = 0;
   uint32_t order = 0;
   std::vector<ScriptedList> lists;
+  std::string name{};  // show_name; empty: "group <id>"
+};
+
+// An account the login service knows. Once any is known, a login names one of them with the
+// digest of its password for the login token it carries, or is refused: an unknown account with
+// kLoginNoAccount, a wrong password with kLoginWrongPassword.
+struct ScriptedAccount {
+  std::string account;
+  std::string password;  // in clear; the service checks the login's digest of it
+  uint64_t user_id = 0;
+  std::string nick_name{};  // empty: the account
+  uint32_t face_id = 0;
+};
+
+// One fund of a user (QueryFundRsp's fund_items).
+struct ScriptedFund {
+  uint32_t id = 0;
+  uint64_t count = 0;
+  std::string name{};
+};
+
+// A join the match services answered, for whoever plays the rest of the match (any thread).
+struct JoinEvent {
+  uint32_t match_app_id = 0;
+  uint32_t plan_id = 0;  // the plan the service serves; 0 when none
+  bool is_quit = false;
+  bool accepted = false;  // answered with join_result 0
 };
 
 // What a MatchStart says about the match the hall is to launch.
@@ -113,8 +144,17 @@ class HallServices {
   explicit HallServices(LocalGate& gate);
 
   // --- script (any thread) ---
-  // The login_result of every following LoginRsp (0 success; any other value a refusal).
+  // login_result of a refused login: no such account, a wrong password.
+  static constexpr int kLoginNoAccount = 1;
+  static constexpr int kLoginWrongPassword = 3;
+
+  // The login_result of every following LoginRsp (0 success, subject to the known accounts; any
+  // other value a refusal).
   void SetLoginResult(int result);
+  // Adds (or replaces, by account) an account the login service knows.
+  void AddAccount(ScriptedAccount account);
+  // The funds QueryFundReq reports for `user_id` (none by default).
+  void SetFunds(uint64_t user_id, std::vector<ScriptedFund> funds);
   void SetUserId(uint64_t user_id);
   // Whether a successful login is followed by AuthInfo with the user's id (default true).
   void SetAuthInfoOnLogin(bool send);
@@ -123,15 +163,24 @@ class HallServices {
   void SetCatalogueVersion(uint32_t version);
   // Replies to AllPlanReq carry this version instead (a stale or newer reply), 0 = the catalogue's.
   void SetPlanReplyVersion(uint32_t version);
+  // The recommended plans: the answer to AllPlanReq for the special list 2, whatever its group.
+  void SetRecommended(std::vector<ScriptedPlan> plans);
   // Details of `plan_id` name the match service `match_app_id`; without details the reply has
   // no detail_titlematch.
   void SetMatchDetail(uint32_t plan_id, uint32_t match_app_id);
   void SetMatchDetail(uint32_t plan_id, ScriptedDetail detail);
   void SetStartPoint(uint32_t plan_id, ScriptedStartPoint point);
+  // Changes the plan's start point in place under the services' lock (a count that moves while
+  // joins change it too). `change` must not call back into the services.
+  void UpdateStartPoint(uint32_t plan_id, const std::function<void(ScriptedStartPoint&)>& change);
+  ScriptedStartPoint start_point(uint32_t plan_id) const;
   // The result of every join whose service has no scripted reply left.
   void SetJoinResult(int result, std::string info);
   // Queues the next answer of the match service `match_app_id`; answers are used in order.
   void ScriptJoinReply(uint32_t match_app_id, ScriptedJoinReply reply);
+  // Told of every join answered, after the answer went out, on the gate's loop thread. Set it
+  // before the hall connects; it must not block.
+  void SetJoinObserver(std::function<void(const JoinEvent&)> observer);
 
   // --- pushes (any thread; connection -1 is the newest) ---
   void SendAuthInfo(int connection, uint64_t user_id);
@@ -171,7 +220,11 @@ class HallServices {
   uint32_t PlanOfService(uint32_t match_app_id) const;
   // The answer to a join routed to `match_app_id`; false when the service stays silent.
   bool AnswerJoin(uint32_t match_app_id, bool is_quit, qv::matchclient::JoinRsp* reply);
+  // The login_result for `request`; fills *account with the known account it names.
+  int CheckLogin(const std::string& account, const std::string& digest, uint32_t token,
+                 ScriptedAccount* known) const;
   void InstallLogin();
+  void InstallFunds();
   void InstallCatalogue();
   void InstallMatch();
 
@@ -180,7 +233,11 @@ class HallServices {
   int login_result_ = 0;
   uint64_t user_id_ = 10001;
   bool auth_on_login_ = true;
+  std::map<std::string, ScriptedAccount> accounts_;
+  std::map<uint64_t, std::vector<ScriptedFund>> funds_;
   std::vector<ScriptedGroup> groups_;
+  std::vector<ScriptedPlan> recommended_;
+  std::function<void(const JoinEvent&)> join_observer_;
   uint32_t version_ = 1;
   uint32_t plan_reply_version_ = 0;
   std::map<uint32_t, ScriptedDetail> details_;

@@ -2,70 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <vector>
+
 #include "client/client.pb.h"
 #include "client/hallclient.pb.h"
 #include "client/matchclient.pb.h"
 #include "gate/gate.pb.h"
+#include "gateclient/client_frame/login_digest.h"
 #include "gateclient/net/packet_frame.h"
-#include "platform/net.h"
+#include "testing/gate/raw_hall.h"
+#include "types/types.pb.h"
 
 namespace testgate {
 namespace {
 
 using namespace std::chrono_literals;
 namespace hc = qv::hallclient;
-
-// A bare hall: frames over a blocking loopback socket, payloads in clear (no keyed hello).
-class RawHall {
- public:
-  explicit RawHall(uint16_t port) : fd_(platform::ConnectToLoopback(port)) {
-    platform::SetReceiveTimeout(fd_, 5000);
-  }
-  ~RawHall() { platform::CloseSocket(fd_); }
-  bool ok() const { return fd_ >= 0; }
-
-  void SendTransfer(uint32_t kind, uint32_t subid, const google::protobuf::MessageLite& m,
-                    uint32_t appid = 2) {
-    qv::gate::TransferDataReq t;
-    t.set_data_cmd_kind(kind);
-    t.set_data_cmd_subid(subid);
-    t.set_data(m.SerializePartialAsString());
-    t.set_att_appid(appid);
-    gateframe::PacketFrame frame;
-    frame.kind = 12;
-    frame.subid = 3;
-    frame.payload = t.SerializeAsString();
-    std::string bytes;
-    ASSERT_TRUE(gateframe::EncodeFrame(frame, &bytes));
-    ASSERT_TRUE(platform::WriteAll(fd_, bytes.data(), bytes.size()));
-  }
-  // The next frame; kind 0 when none came.
-  gateframe::PacketFrame Next() {
-    gateframe::PacketFrame frame;
-    uint8_t prefix[4];
-    if (!platform::ReadExact(fd_, prefix, 4))
-      return frame;
-    const uint32_t length = prefix[0] << 24 | prefix[1] << 16 | prefix[2] << 8 | prefix[3];
-    std::string bytes(reinterpret_cast<char*>(prefix), 4);
-    bytes.resize(4 + length);
-    if (!platform::ReadExact(fd_, bytes.data() + 4, length))
-      return frame;
-    EXPECT_EQ(gateframe::DecodeFrame(bytes.data(), bytes.size(), &frame),
-              gateframe::DecodeError::kNone);
-    return frame;
-  }
-  // The next frame as a transfer.
-  qv::gate::TransferDataReq NextTransfer() {
-    gateframe::PacketFrame frame = Next();
-    qv::gate::TransferDataReq t;
-    EXPECT_EQ(frame.subid, 3);
-    EXPECT_TRUE(t.ParseFromString(frame.payload));
-    return t;
-  }
-
- private:
-  int fd_;
-};
 
 class HallServicesTest : public ::testing::Test {
  protected:
@@ -109,6 +62,183 @@ TEST_F(HallServicesTest, LoginGetsTheScriptedResultAndAuthInfoOnlyOnSuccess) {
   ASSERT_EQ(services_.logins().size(), 3u);
   EXPECT_EQ(services_.logins()[0].password, "digest");
   EXPECT_EQ(services_.logins()[0].token, 9u);
+}
+
+qv::client::LoginReq LoginOf(const std::string& account, const std::string& digest,
+                             uint32_t token) {
+  qv::client::LoginReq login;
+  login.set_game_kind(502);
+  login.set_action_type(qv::client::LoginReq::ByAccount);
+  login.set_client_os(qv::types::PC);
+  login.set_build_no(0);
+  login.set_market_id(0);
+  login.set_login_account(account);
+  login.set_login_password(digest);
+  login.set_logon_token(token);
+  return login;
+}
+
+// Once accounts are known, a login must name one with the digest of its password for the token
+// it carries; the known account's id, nickname and face answer a good one.
+TEST_F(HallServicesTest, KnownAccountsAreCheckedByTheirPasswordDigest) {
+  services_.AddAccount({"dora", "pa55", 777, "朵拉", 12});
+  services_.AddAccount({"erik", "x", 0, "", 0});  // no id of its own: the scripted user id
+  struct Case {
+    const char* account;
+    std::string digest;
+    uint32_t token;
+    int scripted;
+    int result;
+    uint64_t user_id;
+    const char* nick;
+    uint32_t face;
+    bool info;
+  } cases[] = {
+      {"dora", qvc::MakeLoginDigest("pa55", "dora", 9), 9, 0, 0, 777, "朵拉", 12, false},
+      {"dora", qvc::MakeLoginDigest("pa55", "dora", 9), 10, 0, 3, 0, "", 0, false},  // old token
+      {"dora", qvc::MakeLoginDigest("pa56", "dora", 9), 9, 0, 3, 0, "", 0, false},
+      {"nobody", qvc::MakeLoginDigest("pa55", "nobody", 9), 9, 0, 1, 0, "", 0, false},
+      {"erik", qvc::MakeLoginDigest("x", "erik", 0), 0, 0, 0, 10001, "erik", 0, false},
+      // A scripted refusal stands whatever the password.
+      {"dora", qvc::MakeLoginDigest("pa55", "dora", 9), 9, 5, 5, 0, "", 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.account) + " " + std::to_string(c.token));
+    services_.SetLoginResult(c.scripted);
+    hall_->SendTransfer(13, 1, LoginOf(c.account, c.digest, c.token));
+    qv::client::LoginRsp reply;
+    ASSERT_TRUE(reply.ParseFromString(hall_->NextTransfer().data()));
+    EXPECT_EQ(reply.login_result(), c.result);
+    EXPECT_EQ(reply.has_login_info(), c.info);
+    if (c.result != 0)
+      continue;
+    EXPECT_EQ(reply.user_id(), c.user_id);
+    qv::types::BaseUserInfo base;
+    ASSERT_TRUE(base.ParseFromString(reply.base_info_buff()));
+    EXPECT_EQ(base.user_id(), c.user_id);
+    EXPECT_EQ(base.nick_name(), c.nick);
+    EXPECT_EQ(base.face_id(), c.face);
+    EXPECT_EQ(hall_->Next().subid, 5);  // AuthInfo
+  }
+}
+
+TEST_F(HallServicesTest, FundsAnswerForTheUserAsked) {
+  services_.SetFunds(777, {{20, 12800, "金币"}, {22, 5, ""}});
+  for (uint64_t user : {777ull, 778ull}) {
+    qv::client::QueryFundReq query;
+    query.set_user_id(user);
+    hall_->SendTransfer(13, 10, query);
+    qv::gate::TransferDataReq t = hall_->NextTransfer();
+    EXPECT_EQ(t.data_cmd_kind(), 13u);
+    EXPECT_EQ(t.data_cmd_subid(), 11u);
+    qv::client::QueryFundRsp reply;
+    ASSERT_TRUE(reply.ParseFromString(t.data()));
+    EXPECT_EQ(reply.user_id(), user);
+    if (user == 778) {
+      EXPECT_EQ(reply.fund_items_size(), 0);
+      continue;
+    }
+    ASSERT_EQ(reply.fund_items_size(), 2);
+    EXPECT_EQ(reply.fund_items(0).id(), 20u);
+    EXPECT_EQ(reply.fund_items(0).count(), 12800u);
+    EXPECT_EQ(reply.fund_items(0).name(), "金币");
+    EXPECT_EQ(reply.fund_items(1).id(), 22u);
+    EXPECT_FALSE(reply.fund_items(1).has_name());
+  }
+}
+
+// Names of groups and lists, the rows' entry texts and heat, and the recommended list 2, which
+// answers for any group beside the group's own lists.
+TEST_F(HallServicesTest, TheCatalogueCarriesNamesAndTheRecommendedList) {
+  ScriptedPlan plan{7, 2, 1};
+  plan.name = "斗地主快赛";
+  plan.show_join = "500金币";
+  plan.heat = 42;
+  ScriptedList list{100, 1, {plan}, "满人赛"};
+  services_.SetCatalogue({{21, 5, {list}, "斗地主"}, {22, 4, {}}});
+  ScriptedPlan hot{9, 1, 1};
+  services_.SetRecommended({hot, plan});
+
+  hall_->SendTransfer(18, 1, hc::AllGroupReq());
+  hc::AllGroupRsp groups;
+  ASSERT_TRUE(groups.ParseFromString(hall_->NextTransfer().data()));
+  ASSERT_EQ(groups.items_size(), 2);
+  EXPECT_EQ(groups.items(0).show_name(), "斗地主");
+  EXPECT_EQ(groups.items(1).show_name(), "group 22");
+
+  hc::AllListReq lists;
+  lists.set_group_id(21);
+  hall_->SendTransfer(18, 3, lists);
+  hc::AllListRsp list_reply;
+  ASSERT_TRUE(list_reply.ParseFromString(hall_->NextTransfer().data()));
+  ASSERT_EQ(list_reply.items_size(), 1);
+  EXPECT_EQ(list_reply.items(0).show_name(), "满人赛");
+
+  struct Case {
+    uint32_t group_id, list_id;
+    std::vector<uint32_t> plans;
+  } cases[] = {{21, 100, {7}}, {21, 2, {9, 7}}, {0, 2, {9, 7}}, {22, 100, {}}};
+  for (const Case& c : cases) {
+    hc::AllPlanReq request;
+    request.set_group_id(c.group_id);
+    request.set_list_id(c.list_id);
+    hall_->SendTransfer(18, 7, request);
+    hc::AllPlanRsp reply;
+    ASSERT_TRUE(reply.ParseFromString(hall_->NextTransfer().data()));
+    EXPECT_EQ(std::vector<uint32_t>(reply.plan_ids().begin(), reply.plan_ids().end()), c.plans)
+        << c.group_id << "/" << c.list_id;
+    for (int i = 0; i < reply.simple_infos_size(); ++i) {
+      hc::PlanSimpleInfo info;
+      ASSERT_TRUE(info.ParseFromString(reply.simple_infos(i)));
+      if (info.plan_id() != 7)
+        continue;
+      EXPECT_EQ(info.show_name(), "斗地主快赛");
+      EXPECT_EQ(info.show_join(), "500金币");
+      EXPECT_EQ(info.heat_degree(), 42u);
+    }
+  }
+}
+
+// Whoever plays the rest of a match learns of every answered join, after its answer; a start
+// point changed in place keeps what the joins did to it.
+TEST_F(HallServicesTest, AnsweredJoinsAreToldAndStartPointsChangeInPlace) {
+  services_.SetMatchDetail(7, 41);
+  services_.SetStartPoint(7, {6, 2, 0, 1, 0});
+  std::mutex mu;
+  std::vector<JoinEvent> events;
+  services_.SetJoinObserver([&](const JoinEvent& e) {
+    std::lock_guard<std::mutex> lock(mu);
+    events.push_back(e);
+  });
+  ScriptedJoinReply refused;
+  refused.result = 5;
+  ScriptedJoinReply silent;
+  silent.silent = true;
+  services_.ScriptJoinReply(41, refused);
+  services_.ScriptJoinReply(41, silent);
+  for (bool quit : {false, false, false, true}) {
+    qv::matchclient::JoinReq join;
+    join.set_is_quit(quit);
+    hall_->SendTransfer(14, 3, join, 41);
+  }
+  for (int i = 0; i < 3; ++i)  // the silent one gets no answer
+    hall_->NextTransfer();
+  std::vector<JoinEvent> seen;
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    seen = events;
+  }
+  ASSERT_EQ(seen.size(), 3u);
+  const bool expected[][2] = {{false, false}, {false, true}, {true, true}};  // quit, accepted
+  for (size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].match_app_id, 41u);
+    EXPECT_EQ(seen[i].plan_id, 7u);
+    EXPECT_EQ(seen[i].is_quit, expected[i][0]) << i;
+    EXPECT_EQ(seen[i].accepted, expected[i][1]) << i;
+  }
+  services_.UpdateStartPoint(7, [](ScriptedStartPoint& p) { p.signed_count += 3; });
+  EXPECT_EQ(services_.start_point(7).signed_count, 5u);  // 2, +1 joined, -1 withdrawn, +3
+  EXPECT_EQ(services_.start_point(7).seats, 6u);
 }
 
 TEST_F(HallServicesTest, CatalogueRepliesCarryTheControlledVersions) {

@@ -37,6 +37,12 @@ void RegisterServices::SetRegisterResult(uint32_t code, std::string info) {
   register_info_ = std::move(info);
 }
 
+void RegisterServices::SetRegistrationObserver(
+    std::function<void(const RegistrationSeen&)> observer) {
+  std::lock_guard<std::mutex> lock(mu_);
+  registered_ = std::move(observer);
+}
+
 std::vector<RegisterServices::CaptchaIssued> RegisterServices::captchas() const {
   std::lock_guard<std::mutex> lock(mu_);
   return captchas_;
@@ -83,39 +89,46 @@ void RegisterServices::InstallCaptcha() {
 }
 
 void RegisterServices::InstallRegister() {
-  gate_.OnTransfer(kUserInfo, qv::userinfo::IDRegisterReq,
-                   [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
-                     qv::userinfo::RegisterReq request;
-                     if (!request.ParseFromString(data))
-                       return;
-                     qv::userinfo::RegisterRsp reply;
-                     {
-                       std::lock_guard<std::mutex> lock(mu_);
-                       const auto issued = issued_.find(request.captcha_id());
-                       const bool captcha_right =
-                           issued != issued_.end() &&
-                           request.captcha_text().size() == issued->second.size() &&
-                           strcasecmp(request.captcha_text().c_str(), issued->second.c_str()) == 0;
-                       if (!captcha_right) {
-                         reply.set_result_code(kWrongCaptchaCode);
-                         reply.set_result_info(kWrongCaptchaInfo);
-                       } else {
-                         issued_.erase(issued);  // a captcha is good for one registration
-                         reply.set_result_code(register_code_);
-                         if (register_code_ == 0) {
-                           reply.set_user_id(next_user_id_++);
-                           reply.set_account(request.account());
-                         } else {
-                           reply.set_result_info(register_info_);
-                         }
-                       }
-                       registrations_.push_back({request.account(), request.nick_name(),
-                                                 request.clear_password(), request.captcha_id(),
-                                                 request.captcha_text(), reply.result_code()});
-                     }
-                     SendTransferOn(c, kUserInfo, qv::userinfo::IDRegisterRsp,
-                                    reply.SerializeAsString(), kUserInfoAppType, kUserInfoAppId);
-                   });
+  gate_.OnTransfer(
+      kUserInfo, qv::userinfo::IDRegisterReq,
+      [this](GateConnection& c, const ReceivedFrame&, const std::string& data) {
+        qv::userinfo::RegisterReq request;
+        if (!request.ParseFromString(data))
+          return;
+        qv::userinfo::RegisterRsp reply;
+        RegistrationSeen seen;
+        std::function<void(const RegistrationSeen&)> observer;
+        {
+          std::lock_guard<std::mutex> lock(mu_);
+          const auto issued = issued_.find(request.captcha_id());
+          const bool captcha_right =
+              issued != issued_.end() && request.captcha_text().size() == issued->second.size() &&
+              strcasecmp(request.captcha_text().c_str(), issued->second.c_str()) == 0;
+          if (!captcha_right) {
+            reply.set_result_code(kWrongCaptchaCode);
+            reply.set_result_info(kWrongCaptchaInfo);
+          } else {
+            issued_.erase(issued);  // a captcha is good for one registration
+            reply.set_result_code(register_code_);
+            if (register_code_ == 0) {
+              reply.set_user_id(next_user_id_++);
+              reply.set_account(request.account());
+            } else {
+              reply.set_result_info(register_info_);
+            }
+          }
+          seen = {request.account(),    request.nick_name(),    request.clear_password(),
+                  request.captcha_id(), request.captcha_text(), reply.result_code(),
+                  reply.user_id()};
+          registrations_.push_back(seen);
+          if (reply.result_code() == 0)
+            observer = registered_;
+        }
+        SendTransferOn(c, kUserInfo, qv::userinfo::IDRegisterRsp, reply.SerializeAsString(),
+                       kUserInfoAppType, kUserInfoAppId);
+        if (observer)
+          observer(seen);
+      });
 }
 
 }  // namespace testgate

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -53,7 +54,11 @@ class RegisterServices {
     std::string captcha_id;
     std::string captcha_text;
     uint32_t result_code = 0;  // as answered
+    uint64_t user_id = 0;      // given to a registered account
   };
+  // Told of every account registered, after the reply went out, on the gate's loop thread (the
+  // login service learns the new account from it). It must not block.
+  void SetRegistrationObserver(std::function<void(const RegistrationSeen&)> observer);
   std::vector<CaptchaIssued> captchas() const;
   std::vector<RegistrationSeen> registrations() const;
 
@@ -72,6 +77,7 @@ class RegisterServices {
   std::map<std::string, std::string> issued_;  // captcha id -> its text
   std::vector<CaptchaIssued> captchas_;
   std::vector<RegistrationSeen> registrations_;
+  std::function<void(const RegistrationSeen&)> registered_;
 };
 
 }  // namespace testgate

@@ -26,6 +26,8 @@ constexpr int kLeaveAnswer = 1;
 
 // --- UpdateRunState
 
+UpdateRunState::UpdateRunState(const platform::Clock& clock) : clock_(clock) {}
+
 bool UpdateRunState::Post(UINT message) {
   const HWND window = window_.load();
   return window != nullptr && skinui::PostMessage(window, message, 0, 0);
@@ -35,14 +37,29 @@ void UpdateRunState::ReportProgress(const std::string& ansi_file_name, uint64_t 
                                     uint64_t total) {
   if (total == 0)
     return;
+  const int percent = ProgressPercent(done, total);
+  bool post = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (progress_.file_name != ansi_file_name)
       progress_.file_name = ansi_file_name;
     progress_.done = done;
     progress_.total = total;
+    // The engine reports every few kilobytes and at least once a second; the window hears of a
+    // change of what it shows, at most once per kProgressIntervalMs.
+    const uint32_t now = clock_.TickCount();
+    const bool changed =
+        !posted_once_ || percent != posted_percent_ || progress_.file_name != posted_file_name_;
+    if (changed &&
+        (!posted_once_ || platform::TicksSince(now, posted_tick_) >= kProgressIntervalMs)) {
+      posted_once_ = true;
+      posted_tick_ = now;
+      posted_percent_ = percent;
+      posted_file_name_ = progress_.file_name;
+      post = true;
+    }
   }
-  if (!progress_waiting_.exchange(true) && !Post(WM_UPDATE_PROGRESS))
+  if (post && !progress_waiting_.exchange(true) && !Post(WM_UPDATE_PROGRESS))
     progress_waiting_.store(false);
 }
 
@@ -63,6 +80,11 @@ void UpdateRunState::Finish(int result, const ApplierOutcome& applier) {
 UpdateRunState::Progress UpdateRunState::TakeProgress() {
   progress_waiting_.store(false);
   std::lock_guard<std::mutex> lock(mutex_);
+  // The window shows what it takes now, which may be newer than what the message announced.
+  if (progress_.total != 0) {
+    posted_percent_ = ProgressPercent(progress_.done, progress_.total);
+    posted_file_name_ = progress_.file_name;
+  }
   return progress_;
 }
 

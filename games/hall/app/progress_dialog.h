@@ -6,7 +6,8 @@
 // UpdateRunState and posts a message to the window's handle; the window reads the state on the
 // window thread when the message arrives. A post to a window that has gone simply fails, and the
 // state is held by both sides (shared_ptr), so either may end first. At most one progress message
-// is waiting at any time, however often the engine reports.
+// is waiting at any time, and the window hears of a report only when it changes what the window
+// shows, at most once per kProgressIntervalMs (the engine reports every few kilobytes).
 //
 // Cancelling (the close button's question, or CloseProgressWindow of the update flow) sets the
 // engine's own cancel flag: the run stops at its next progress report with what is complete kept
@@ -20,6 +21,7 @@
 #include <string>
 
 #include "games/hall/ui/process_req_win.h"
+#include "platform/clock.h"
 #include "skinui/window_impl_base.h"
 
 namespace hall {
@@ -48,11 +50,20 @@ struct ApplierOutcome {
   int exit_code = 0;
 };
 
+// The shortest time between two progress messages to the window.
+inline constexpr uint32_t kProgressIntervalMs = 50;
+
 class UpdateRunState {
  public:
+  // `clock` paces the progress messages; it must outlive the state.
+  explicit UpdateRunState(const platform::Clock& clock = platform::SystemClock());
+  UpdateRunState(const UpdateRunState&) = delete;
+  UpdateRunState& operator=(const UpdateRunState&) = delete;
+
   // --- the worker thread
-  // Keeps the latest progress and, unless a message is waiting already, posts WM_UPDATE_PROGRESS.
-  // Nothing when `total` is 0.
+  // Keeps the latest progress. Posts WM_UPDATE_PROGRESS when the percentage or the file name
+  // differs from what the last message announced, kProgressIntervalMs have gone by since it (or
+  // it is the first) and no message is waiting. Nothing when `total` is 0.
   void ReportProgress(const std::string& ansi_file_name, uint64_t done, uint64_t total);
   void ReportInstalling();
   // Records the run's result (and the applier's outcome) and posts WM_UPDATE_DONE.
@@ -85,7 +96,13 @@ class UpdateRunState {
   std::atomic<bool> progress_waiting_{false};
   std::atomic<HWND> window_{nullptr};
   mutable std::mutex mutex_;  // guards the fields below
+  const platform::Clock& clock_;
   Progress progress_;
+  // What the window was last told of (by a message, or by what it took), and when.
+  bool posted_once_ = false;
+  uint32_t posted_tick_ = 0;
+  int posted_percent_ = 0;
+  std::string posted_file_name_;
   int result_ = 0;
   ApplierOutcome applier_;
 };

@@ -64,7 +64,7 @@ class ProgressDialogTest : public ::testing::Test {
 
   platform::ManualClock clock_;
   TestDriver driver_{&clock_};
-  std::shared_ptr<UpdateRunState> run_ = std::make_shared<UpdateRunState>();
+  std::shared_ptr<UpdateRunState> run_ = std::make_shared<UpdateRunState>(clock_);
   ProgressDialog* current_ = nullptr;
   std::unique_ptr<CountingDialog> dialog_;
   HWND window_ = nullptr;
@@ -106,6 +106,7 @@ TEST_F(ProgressDialogTest, StartsAtOnePercentAndFollowsTheReports) {
       {200, 200, 100, "b.bin", "b.bin"},
   };
   for (const Step& s : steps) {
+    clock_.Advance(kProgressIntervalMs);
     run_->ReportProgress(s.name, s.done, s.total);
     driver_.RunUntilIdle();
     EXPECT_EQ(Bar(), s.bar) << s.done;
@@ -128,15 +129,36 @@ TEST_F(ProgressDialogTest, ReportsFromTheWorkerReachTheWindowAsOneWaitingMessage
   EXPECT_EQ(dialog_->progress_messages, 1);
   EXPECT_EQ(Bar(), 50);
   EXPECT_EQ(Text("updfilename"), "big.pak");
-  // The next report posts again.
-  run_->ReportProgress("big.pak", 30'000, 40'000);
-  driver_.RunUntilIdle();
-  EXPECT_EQ(dialog_->progress_messages, 2);
-  EXPECT_EQ(Bar(), 75);
+  // After that the window hears of a change of what it shows, at most once per interval from
+  // the last message; a change held back goes with the first report once the interval is over.
+  struct Report {
+    uint32_t after_ms;  // since the report before
+    const char* name;
+    uint64_t done;
+    int messages;  // handled so far
+    int bar;
+    const char* shown;
+  } reports[] = {
+      {0, "big.pak", 20'300, 1, 50, "big.pak"},  // nothing new to show
+      {0, "big.pak", 30'000, 1, 50, "big.pak"},  // too soon
+      {kProgressIntervalMs - 1, "big.pak", 30'001, 1, 50, "big.pak"},
+      {1, "big.pak", 30'002, 2, 75, "big.pak"},  // the held-back 75 % goes now
+      {kProgressIntervalMs, "small.pak", 30'003, 3, 75, "small.pak"},
+      {kProgressIntervalMs, "small.pak", 30'004, 3, 75, "small.pak"},
+  };
+  for (const Report& r : reports) {
+    clock_.Advance(r.after_ms);
+    run_->ReportProgress(r.name, r.done, 40'000);
+    driver_.RunUntilIdle();
+    EXPECT_EQ(dialog_->progress_messages, r.messages) << r.done;
+    EXPECT_EQ(Bar(), r.bar) << r.done;
+    EXPECT_EQ(Text("updfilename"), r.shown) << r.done;
+  }
 }
 
 TEST_F(ProgressDialogTest, FileNameInTheAnsiCodePageIsShownAsTheText) {
   ASSERT_TRUE(SetAnsiCodePage(kGbkCodePage));
+  clock_.Advance(kProgressIntervalMs);
   run_->ReportProgress("\xB6\xB7\xB5\xD8\xD6\xF7.exe", 1, 2);  // 斗地主.exe in GBK
   driver_.RunUntilIdle();
   const std::string shown = Text("updfilename");
@@ -158,7 +180,7 @@ TEST_F(ProgressDialogTest, ResultOfTheRunClosesTheWindow) {
     EXPECT_EQ(dialog_->result(), result);
     EXPECT_EQ(current_, nullptr);
     EXPECT_FALSE(run_->cancelled());
-    run_ = std::make_shared<UpdateRunState>();
+    run_ = std::make_shared<UpdateRunState>(clock_);
   }
 }
 
@@ -250,6 +272,7 @@ TEST_F(ProgressDialogTest, CancelFromTheProgramClosesAtOnceEvenDuringTheAnimatio
 }
 
 TEST_F(ProgressDialogTest, InstallingShowsAHundredPercentAndWhatHappens) {
+  clock_.Advance(kProgressIntervalMs);
   run_->ReportProgress("a.bin", 10, 100);
   run_->ReportInstalling();
   driver_.RunUntilIdle();

@@ -187,7 +187,8 @@ UpdateOutcome UpdateFlow::RunOnce(const UpdateTarget& target, uint8_t kind, Inst
   if (!curl_ready_)
     curl_ready_ = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
 
-  auto run = std::make_shared<UpdateRunState>();
+  auto run = std::make_shared<UpdateRunState>(
+      environment_.engine.clock != nullptr ? *environment_.engine.clock : platform::SystemClock());
   ProgressDialog dialog(kind, run, &current_);
   const HWND window = dialog.Create(nullptr, kProgressTitle, kProgressStyle, kProgressExStyle, 0, 0,
                                     kProgressWidth, kProgressHeight);

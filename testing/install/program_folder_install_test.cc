@@ -76,6 +76,7 @@ class ProgramFolderInstallTest : public ::testing::Test {
   std::map<std::string, std::string> Expected() const {
     std::map<std::string, std::string> files;
     files["brimsett"] = platform::JoinPath(BUILD_FOLDER, "bin/brimsett");
+    files["tarvix"] = platform::JoinPath(BUILD_FOLDER, "bin/tarvix");
     const std::string skins = platform::JoinPath(BUILD_FOLDER, "bin/tarvixresource");
     for (const std::string& f : FilesBelow(skins))
       files["tarvixresource/" + f] = platform::JoinPath(skins, f);

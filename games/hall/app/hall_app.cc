@@ -99,7 +99,7 @@ BOOL CHallApp::InitInstance() {
 
 bool CHallApp::HandOverUpdate(const std::string& dir) {
   const std::string cache = platform::JoinPath(dir, std::string("cache/") + kHallProductName);
-  const std::string applier = platform::JoinPath(dir, kApplierFileName);
+  const std::string applier = platform::JoinPath(dir, kApplierProgram);
   applier_parameters_ = HallApplierParameters(dir, cache, env_.program_path);
 
   // The applier works on whatever folders it reads, so a text it would read differently is

@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 
+#include "games/hall/app/program_names.h"
 #include "games/hall/app/single_instance.h"
 #include "platform/instance_lock.h"
 #include "platform/process.h"
@@ -33,10 +34,6 @@ namespace hall {
 // The program-wide window title, in UTF-8 ("休闲游zeb", 12 bytes); windows get it in the ANSI
 // code page.
 inline constexpr char kHallTitle[] = "休闲游zeb";
-// The hall's product name in the update files ("update" + name + ".cl", cache/<name>).
-inline constexpr char kHallProductName[] = "Tarvix";
-// The applier beside the hall.
-inline constexpr char kApplierFileName[] = "brimsett";
 // Asked when a ready update cannot be handed to the applier.
 inline constexpr char16_t kSkipFailedUpdateQuestion[] = u"很抱歉,大厅更新失败! 是否跳过更新?";
 inline constexpr char16_t kInfoCaption[] = u"信息";

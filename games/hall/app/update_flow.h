@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "games/hall/app/game_list.h"
+#include "games/hall/app/program_names.h"
 #include "games/hall/app/progress_dialog.h"
 #include "games/hall/update/update_engine.h"
 #include "platform/process.h"
@@ -43,8 +44,6 @@ inline constexpr const char* kFtpUrlKey = "url_update_ftp";
 // Values of update.ini are read into a buffer of this size.
 inline constexpr size_t kUpdateUrlCapacity = 1024;
 inline constexpr const char* kCacheFolder = "cache";
-inline constexpr const char* kHallProductName = "Tarvix";
-inline constexpr const char* kApplierProgram = "brimsett";
 
 // The progress window: its title, style (a visible popup with caption and system menu), extended
 // style (WS_EX_APPWINDOW | WS_EX_STATICEDGE) and size.

@@ -16,6 +16,8 @@ class RecordingHallGate : public HallGate {
  public:
   // One request, as the window made it.
   struct Request {
+    Request() = default;
+    explicit Request(std::string kind) : what(std::move(kind)) {}
     std::string what;       // "credentials", "login", "through_gate", "wrapped", "detail",
                             // "display", "signup", "join", "factory"
     uint32_t plan_id = 0;   // detail, display, signup

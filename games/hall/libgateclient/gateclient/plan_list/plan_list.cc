@@ -25,18 +25,23 @@ PlanList::PlanList(PlanListHost* host, PlanListSettings settings, platform::Cloc
       waiter_(waiter),
       special_lists_(kSpecialListCount) {}
 
-PlanList::~PlanList() { StopAndJoin(); }
+PlanList::~PlanList() {
+  StopAndJoin();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Refresh thread
 
 void PlanList::StartRefreshThread() {
   std::lock_guard<std::mutex> lock(thread_mu_);
-  if (shut_down_) return;
+  if (shut_down_)
+    return;
   stop_requested_ = false;
-  if (running_) return;
+  if (running_)
+    return;
   // A thread that ended has left its loop and is returning: joining it is immediate.
-  if (thread_.joinable()) thread_.join();
+  if (thread_.joinable())
+    thread_.join();
   running_ = true;
   thread_ = std::thread(&PlanList::RefreshLoop, this);
 }
@@ -54,7 +59,8 @@ void PlanList::StopAndJoin() {
     stop_requested_ = true;
     finished = std::move(thread_);
   }
-  if (finished.joinable()) finished.join();
+  if (finished.joinable())
+    finished.join();
 }
 
 bool PlanList::running() const {
@@ -83,7 +89,9 @@ void PlanList::RefreshLoop() {
   }
 }
 
-uint32_t PlanList::NowSeconds() const { return static_cast<uint32_t>(clock_->WallSeconds()); }
+uint32_t PlanList::NowSeconds() const {
+  return static_cast<uint32_t>(clock_->WallSeconds());
+}
 
 void PlanList::Send(Outbox& out) {
   for (Request& request : out) {
@@ -100,8 +108,10 @@ void PlanList::RequestAllGroups() {
   {
     std::lock_guard<std::mutex> lock(mu_);
     const uint32_t now = NowSeconds();
-    if (now - last_group_request_s_ < kGroupRequestPeriodS) return;
-    if (held_version_ != 0 && newest_version_ <= held_version_) return;
+    if (now - last_group_request_s_ < kGroupRequestPeriodS)
+      return;
+    if (held_version_ != 0 && newest_version_ <= held_version_)
+      return;
     last_group_request_s_ = now;
     hc::AllGroupReq request;
     request.set_page_id(settings_.page_id);
@@ -122,23 +132,28 @@ void PlanList::RefreshPlans(bool force) {
 
 void PlanList::RefreshPlansLocked(bool force, Outbox& out) {
   const uint32_t now = NowSeconds();
-  if (!force && now - last_plan_refresh_s_ < settings_.refresh_interval_s) return;
+  if (!force && now - last_plan_refresh_s_ < settings_.refresh_interval_s)
+    return;
   last_plan_refresh_s_ = now;
   RequestSpecialListsLocked(out);
   const PlanGroupRecord* group = FindGroupLocked(current_group_);
-  if (group == nullptr) return;
+  if (group == nullptr)
+    return;
   hc::DisplayPlanUpdateReq request;
   request.set_ver_code(held_version_);
   request.set_group_id(current_group_);
   for (const PlanListRecord& list : group->lists) {
-    for (const PlanRecord& plan : list.plans()) request.add_array_plan_id(plan.plan_id());
+    for (const PlanRecord& plan : list.plans())
+      request.add_array_plan_id(plan.plan_id());
   }
   out.push_back({hc::IDDisplayPlanUpdateReq, Boxed(std::move(request)), kDisplayAppType});
 }
 
 void PlanList::RequestSpecialListsLocked(Outbox& out) {
-  if (settings_.quick_start_list == 1) RequestPlansLocked(current_group_, kQuickStartListId, out);
-  if (settings_.recommended_list == 1) RequestPlansLocked(current_group_, kRecommendedListId, out);
+  if (settings_.quick_start_list == 1)
+    RequestPlansLocked(current_group_, kQuickStartListId, out);
+  if (settings_.recommended_list == 1)
+    RequestPlansLocked(current_group_, kRecommendedListId, out);
 }
 
 void PlanList::RequestPlansLocked(uint32_t group_id, uint32_t list_id, Outbox& out) {
@@ -161,12 +176,14 @@ bool PlanList::CheckVersionLocked(uint32_t version, bool is_group_reply) {
     // After a reset only the groups may set the version again: a later reply of the same batch
     // (another plan's start points) would otherwise hold the new version over the old contents
     // and keep the groups from ever being asked for again.
-    if (rebuilding_ && !is_group_reply) return false;
+    if (rebuilding_ && !is_group_reply)
+      return false;
     rebuilding_ = false;
     held_version_ = version;
     return true;
   }
-  if (held_version_ >= version) return true;
+  if (held_version_ >= version)
+    return true;
   host_->PostTrace(" 当前版本=" + std::to_string(held_version_) +
                    ",newversion=" + std::to_string(version) + "\n");
   // Start again from the groups; the refused reply is dropped.
@@ -183,13 +200,15 @@ void PlanList::OnAllGroupRsp(const hc::AllGroupRsp& reply) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     host_->PostTrace("获得所有组的回复:ver=" + std::to_string(reply.ver_code()));
-    if (!CheckVersionLocked(reply.ver_code(), /*is_group_reply=*/true)) return;
+    if (!CheckVersionLocked(reply.ver_code(), /*is_group_reply=*/true))
+      return;
     groups_.clear();
     for (const hc::groupItem& item : reply.items()) {
       PlanGroupRecord group;
       group.item = item;
       groups_.push_back(std::move(group));
-      if (current_group_ == 0) current_group_ = item.group_id();
+      if (current_group_ == 0)
+        current_group_ = item.group_id();
       hc::AllListReq request;
       request.set_page_id(settings_.page_id);
       request.set_group_id(item.group_id());
@@ -218,18 +237,19 @@ void PlanList::OnAllListRsp(const hc::AllListRsp& reply) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     host_->PostTrace("获得所有列表的回复\n");
-    if (!CheckVersionLocked(reply.ver_code(), false)) return;
+    if (!CheckVersionLocked(reply.ver_code(), false))
+      return;
     PlanGroupRecord* group = FindGroupLocked(reply.group_id());
-    if (group == nullptr) return;
+    if (group == nullptr)
+      return;
     group->lists.clear();
     for (const hc::listItem& item : reply.items()) {
       PlanListRecord list;
       list.item = item;
       group->lists.push_back(std::move(list));
       RequestPlansLocked(group->group_id(), item.list_id(), out);
-      host_->Log(1, "List:groupid=" + std::to_string(group->group_id()) +
-                        ",listid=" + std::to_string(item.list_id()) +
-                        ",listname=" + item.show_name() +
+      host_->Log(1, "List:groupid=" + std::to_string(group->group_id()) + ",listid=" +
+                        std::to_string(item.list_id()) + ",listname=" + item.show_name() +
                         ",list order=" + std::to_string(item.list_order()));
     }
     std::stable_sort(group->lists.begin(), group->lists.end(),
@@ -247,16 +267,20 @@ void PlanList::OnAllPlanRsp(const hc::AllPlanRsp& reply) {
   Outbox out;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    if (!CheckVersionLocked(reply.ver_code(), false)) return;
+    if (!CheckVersionLocked(reply.ver_code(), false))
+      return;
     if (reply.list_id() < kSpecialListCount) {
       FillPlansLocked(special_lists_[reply.list_id()], reply, reply.group_id());
       return;
     }
     PlanGroupRecord* group = FindGroupLocked(reply.group_id());
-    if (group == nullptr) return;
-    auto list = std::find_if(group->lists.begin(), group->lists.end(),
-                             [&](const PlanListRecord& l) { return l.list_id() == reply.list_id(); });
-    if (list == group->lists.end()) return;
+    if (group == nullptr)
+      return;
+    auto list =
+        std::find_if(group->lists.begin(), group->lists.end(),
+                     [&](const PlanListRecord& l) { return l.list_id() == reply.list_id(); });
+    if (list == group->lists.end())
+      return;
     ++group->plan_replies;
     host_->PostTrace("列表" + std::to_string(reply.list_id()) +
                      "的计划:数量=" + std::to_string(reply.simple_infos_size()) + "\n");
@@ -274,52 +298,76 @@ void PlanList::FillPlansLocked(PlanListRecord& list, const hc::AllPlanRsp& reply
   // as all of them reach.
   const int count = std::min({reply.simple_infos_size(), reply.plan_orders_size(),
                               reply.plan_show_nums_size(), reply.plan_ids_size()});
+  // The display order comes from the reply's own numbers, so it is found before anything is
+  // parsed, by sorting indices (a stable sort of whole records moved each one many times), and
+  // every plan is parsed straight into its place.
+  std::vector<uint32_t> order(static_cast<size_t>(count));
+  for (uint32_t i = 0; i < order.size(); ++i)
+    order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&reply](uint32_t a, uint32_t b) {
+    const int ia = static_cast<int>(a), ib = static_cast<int>(b);
+    if (reply.plan_orders(ia) != reply.plan_orders(ib))
+      return reply.plan_orders(ia) > reply.plan_orders(ib);
+    return reply.plan_ids(ia) > reply.plan_ids(ib);
+  });
+  constexpr uint32_t kSkipped = UINT32_MAX;
+  std::vector<uint32_t> place(static_cast<size_t>(count), kSkipped);  // reply index -> plans
   std::vector<PlanRecord> plans;
   plans.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    PlanRecord plan;
-    plan.simple_info_bytes = reply.simple_infos(i);
+  for (uint32_t i : order) {
+    PlanRecord& plan = plans.emplace_back();
     // A plan whose description does not parse has no identity to show or sign up for.
-    if (!plan.info.ParseFromString(plan.simple_info_bytes)) continue;
-    plan.plan_order = reply.plan_orders(i);
-    plan.show_num = reply.plan_show_nums(i);
-    plan.plan_key = reply.plan_ids(i);
-    host_->Log(1, "Plan:groupid=" + std::to_string(group_id) +
-                      ",listid=" + std::to_string(reply.list_id()) +
-                      ",planid=" + std::to_string(plan.plan_id()) +
-                      ",showname=" + plan.info.show_name());
-    plans.push_back(std::move(plan));
+    if (!plan.info.ParseFromString(reply.simple_infos(static_cast<int>(i)))) {
+      plans.pop_back();
+      continue;
+    }
+    plan.plan_order = reply.plan_orders(static_cast<int>(i));
+    plan.show_num = reply.plan_show_nums(static_cast<int>(i));
+    plan.plan_key = reply.plan_ids(static_cast<int>(i));
+    place[i] = static_cast<uint32_t>(plans.size() - 1);
   }
-  std::stable_sort(plans.begin(), plans.end(), [](const PlanRecord& a, const PlanRecord& b) {
-    if (a.plan_order != b.plan_order) return a.plan_order > b.plan_order;
-    return a.plan_key > b.plan_key;
-  });
+  // Logged in the reply's order.
+  for (uint32_t i : place) {
+    if (i == kSkipped)
+      continue;
+    const PlanRecord& plan = plans[i];
+    host_->Log(1, "Plan:groupid=" + std::to_string(group_id) +
+                      ",listid=" + std::to_string(reply.list_id()) + ",planid=" +
+                      std::to_string(plan.plan_id()) + ",showname=" + plan.info.show_name());
+  }
   list.SetPlans(std::move(plans));
 }
 
 void PlanList::OnPlanAllStartPoint(const hc::PlanAllStartPoint& reply) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (!CheckVersionLocked(reply.ver_code(), false)) return;
+  if (!CheckVersionLocked(reply.ver_code(), false))
+    return;
   PlanGroupRecord* group = FindGroupLocked(reply.group_id());
-  if (group == nullptr) return;
+  if (group == nullptr)
+    return;
   const uint32_t plan_id = reply.plan_id();
   for (PlanListRecord& list : group->lists) {
     const PlanRecord* plan = list.FindPlan(plan_id);
-    if (plan == nullptr) continue;
+    if (plan == nullptr)
+      continue;
     // Every occurrence of the plan in the list fills the same record from the same reply, so
     // one pass per list gives the same result.
     StartPointRecord& record = start_points_[plan_id];
     record.version = reply.ver_code();
     record.points.clear();
-    record.point_bytes.clear();
+    record.points.reserve(static_cast<size_t>(reply.start_points_size()));
     for (const std::string& bytes : reply.start_points()) {
-      hc::startPointItem point;
-      if (!point.ParseFromString(bytes)) continue;
+      hc::startPointItem& point = record.points.emplace_back();
+      if (!point.ParseFromString(bytes)) {
+        record.points.pop_back();
+        continue;
+      }
       const uint32_t type = plan->info.plan_type();
       if (point.start_flag() == hc::startPointItem::SIGNUP_ALLOW && (type == 1 || type == 2)) {
         record.players = point.player_count();
         record.signed_count = point.current_sign();
-        if (type == 2) record.start_time = point.start_time();
+        if (type == 2)
+          record.start_time = point.start_time();
       }
       const std::string text = "开赛点:planid=" + std::to_string(point.plan_id()) +
                                ",type=" + std::to_string(type) +
@@ -330,8 +378,6 @@ void PlanList::OnPlanAllStartPoint(const hc::PlanAllStartPoint& reply) {
                                ",sign=" + std::to_string(point.current_sign());
       host_->Log(1, text);
       host_->PostTrace(text);
-      record.points.push_back(std::move(point));
-      record.point_bytes.push_back(bytes);
     }
     list.start_points_received = true;
   }
@@ -350,7 +396,8 @@ void PlanList::OnMyMatchDataRsp(const hc::MyMatchDataRsp& reply) {
 
 PlanGroupRecord* PlanList::FindGroupLocked(uint32_t group_id) {
   for (PlanGroupRecord& group : groups_) {
-    if (group.group_id() == group_id) return &group;
+    if (group.group_id() == group_id)
+      return &group;
   }
   return nullptr;
 }
@@ -358,7 +405,8 @@ PlanGroupRecord* PlanList::FindGroupLocked(uint32_t group_id) {
 const PlanRecord* PlanList::FindPlanLocked(uint32_t plan_id) const {
   for (const PlanGroupRecord& group : groups_) {
     for (const PlanListRecord& list : group.lists) {
-      if (const PlanRecord* plan = list.FindPlan(plan_id)) return plan;
+      if (const PlanRecord* plan = list.FindPlan(plan_id))
+        return plan;
     }
   }
   return nullptr;
@@ -366,10 +414,12 @@ const PlanRecord* PlanList::FindPlanLocked(uint32_t plan_id) const {
 
 const PlanListRecord* PlanList::FindListLocked(uint32_t group_id, uint32_t list_id) const {
   for (const PlanGroupRecord& group : groups_) {
-    if (group.group_id() != group_id) continue;
+    if (group.group_id() != group_id)
+      continue;
     // Only the first group of that id is searched.
     for (const PlanListRecord& list : group.lists) {
-      if (list.list_id() == list_id) return &list;
+      if (list.list_id() == list_id)
+        return &list;
     }
     return nullptr;
   }
@@ -388,21 +438,24 @@ const StartPointRecord* PlanList::View::FindStartPoints(uint32_t plan_id) const 
 std::optional<PlanRecord> PlanList::FindPlan(uint32_t plan_id) const {
   std::lock_guard<std::mutex> lock(mu_);
   const PlanRecord* plan = FindPlanLocked(plan_id);
-  if (plan == nullptr) return std::nullopt;
+  if (plan == nullptr)
+    return std::nullopt;
   return *plan;
 }
 
 std::optional<StartPointRecord> PlanList::FindStartPoints(uint32_t plan_id) const {
   std::lock_guard<std::mutex> lock(mu_);
   auto it = start_points_.find(plan_id);
-  if (it == start_points_.end()) return std::nullopt;
+  if (it == start_points_.end())
+    return std::nullopt;
   return it->second;
 }
 
 std::optional<PlanListRecord> PlanList::FindList(uint32_t group_id, uint32_t list_id) const {
   std::lock_guard<std::mutex> lock(mu_);
   const PlanListRecord* list = FindListLocked(group_id, list_id);
-  if (list == nullptr) return std::nullopt;
+  if (list == nullptr)
+    return std::nullopt;
   return *list;
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,7 +32,14 @@ class RecordingHost : public PlanListHost {
     std::lock_guard<std::mutex> lock(mu_);
     traces_.push_back(text);
   }
-  void Log(int, const std::string&) override {}
+  void Log(int level, const std::string& text) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    logs_.push_back(std::to_string(level) + " " + text);
+  }
+  std::vector<std::string> TakeLogs() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return std::exchange(logs_, {});
+  }
 
   // Takes what was sent so far.
   std::vector<Sent> Take() {
@@ -45,6 +55,7 @@ class RecordingHost : public PlanListHost {
   std::mutex mu_;
   std::vector<Sent> sent_;
   std::vector<std::string> traces_;
+  std::vector<std::string> logs_;
 };
 
 template <typename Message>
@@ -56,7 +67,8 @@ Message As(const Sent& sent) {
 
 std::vector<uint16_t> Subids(const std::vector<Sent>& sent) {
   std::vector<uint16_t> ids;
-  for (const Sent& s : sent) ids.push_back(s.subid);
+  for (const Sent& s : sent)
+    ids.push_back(s.subid);
   return ids;
 }
 
@@ -72,7 +84,8 @@ hc::AllGroupRsp Groups(uint32_t version, std::vector<std::pair<uint32_t, uint32_
   return reply;
 }
 
-hc::AllListRsp Lists(uint32_t version, uint32_t group, std::vector<std::pair<uint32_t, uint32_t>> id_order) {
+hc::AllListRsp Lists(uint32_t version, uint32_t group,
+                     std::vector<std::pair<uint32_t, uint32_t>> id_order) {
   hc::AllListRsp reply;
   reply.set_ver_code(version);
   reply.set_group_id(group);
@@ -212,7 +225,8 @@ TEST_F(PlanListTest, GroupsSortByOrderDescendingThenIdAndFirstOfReplyBecomesCurr
   list_.OnAllGroupRsp(Groups(1, {{4, 5}, {8, 9}, {2, 9}}));
   std::vector<uint32_t> ids = list_.Read([](const PlanList::View& view) {
     std::vector<uint32_t> out;
-    for (const PlanGroupRecord& g : view.groups()) out.push_back(g.group_id());
+    for (const PlanGroupRecord& g : view.groups())
+      out.push_back(g.group_id());
     return out;
   });
   EXPECT_EQ(ids, (std::vector<uint32_t>{2, 8, 4}));
@@ -220,9 +234,9 @@ TEST_F(PlanListTest, GroupsSortByOrderDescendingThenIdAndFirstOfReplyBecomesCurr
 
   // One AllListReq per group in reply order, then the recommended list, then the own matches.
   std::vector<Sent> sent = host_.Take();
-  EXPECT_EQ(Subids(sent), (std::vector<uint16_t>{hc::IDAllListReq, hc::IDAllListReq,
-                                                 hc::IDAllListReq, hc::IDAllPlanReq,
-                                                 hc::IDMyMatchDataReq}));
+  EXPECT_EQ(Subids(sent),
+            (std::vector<uint16_t>{hc::IDAllListReq, hc::IDAllListReq, hc::IDAllListReq,
+                                   hc::IDAllPlanReq, hc::IDMyMatchDataReq}));
   EXPECT_EQ(As<hc::AllListReq>(sent[1]).group_id(), 8u);
   hc::AllPlanReq recommended = As<hc::AllPlanReq>(sent[3]);
   EXPECT_EQ(recommended.list_id(), 2u);
@@ -251,13 +265,93 @@ TEST_F(PlanListTest, ListsAndPlansSortAndCompletingTheCurrentGroupAsksForItsStar
   EXPECT_EQ(list_.FindPlan(11)->plan_key, 5u) << "the first occurrence in display order";
 }
 
+// A list of many plans with ties in order and key, plan ids listed more than once and plans that
+// do not parse, against whole records sorted stably by the display order.
+TEST_F(PlanListTest, ALongListKeepsTheStableDisplayOrderAndFindsFirstOccurrences) {
+  FillCatalogue(1);
+  std::mt19937 random(7);
+  std::vector<PlanRow> rows;
+  for (uint32_t i = 0; i < 600; ++i) {
+    rows.push_back({static_cast<uint32_t>(1000 + random() % 400),
+                    static_cast<uint32_t>(random() % 4), static_cast<uint32_t>(random() % 50)});
+  }
+  hc::AllPlanRsp reply = Plans(1, 1, 100, rows);
+  std::vector<bool> parses(rows.size(), true);
+  for (size_t i = 5; i < rows.size(); i += 97) {
+    reply.set_simple_infos(static_cast<int>(i), std::string("\xff\xff", 2));
+    parses[i] = false;
+  }
+  host_.TakeLogs();
+  list_.OnAllPlanRsp(reply);
+
+  struct Expected {
+    uint32_t plan_id, order, key, show_num;
+  };
+  std::vector<Expected> expected;
+  std::vector<std::string> logs;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (!parses[i])
+      continue;
+    expected.push_back({rows[i].plan_id, rows[i].order, rows[i].key, rows[i].plan_id * 10});
+    logs.push_back("1 Plan:groupid=1,listid=100,planid=" + std::to_string(rows[i].plan_id) +
+                   ",showname=p" + std::to_string(rows[i].plan_id));
+  }
+  std::stable_sort(expected.begin(), expected.end(), [](const Expected& a, const Expected& b) {
+    return a.order != b.order ? a.order > b.order : a.key > b.key;
+  });
+  EXPECT_EQ(host_.TakeLogs(), logs) << "logged in the reply's order";
+
+  list_.Read([&](const PlanList::View& view) {
+    const std::vector<PlanRecord>& plans = view.FindList(1, 100)->plans();
+    ASSERT_EQ(plans.size(), expected.size());
+    std::map<uint32_t, const PlanRecord*> first;
+    for (size_t i = 0; i < plans.size(); ++i) {
+      EXPECT_EQ(plans[i].plan_id(), expected[i].plan_id) << i;
+      EXPECT_EQ(plans[i].plan_order, expected[i].order) << i;
+      EXPECT_EQ(plans[i].plan_key, expected[i].key) << i;
+      EXPECT_EQ(plans[i].show_num, expected[i].show_num) << i;
+      first.emplace(plans[i].plan_id(), &plans[i]);
+    }
+    const PlanListRecord* list = view.FindList(1, 100);
+    for (const auto& [id, plan] : first)
+      EXPECT_EQ(list->FindPlan(id), plan) << "plan " << id;
+    EXPECT_EQ(list->FindPlan(999), nullptr);
+    EXPECT_EQ(list->FindPlan(1400), nullptr);
+  });
+}
+
+TEST(PlanRecordTest, KeepsItsDescriptionOnceAndCopiesWhatOthersSetOnIt) {
+  hc::PlanSimpleInfo info;
+  info.set_plan_id(9);
+  info.set_show_name("周末欢乐赛");
+  info.set_fixed_count(6);
+  PlanRecord plan;
+  ASSERT_TRUE(plan.info.ParseFromString(info.SerializePartialAsString()));
+  EXPECT_EQ(plan.simple_info_bytes(), info.SerializePartialAsString());
+  EXPECT_TRUE(plan.extra_bytes().empty());
+  EXPECT_FALSE(plan.title_match().has_plan_id());
+
+  plan.mutable_title_match()->set_plan_id(9);
+  *plan.mutable_extra_bytes() = "extra";
+  PlanRecord copy = plan;
+  plan.mutable_title_match()->set_plan_id(10);
+  EXPECT_EQ(copy.title_match().plan_id(), 9u) << "a copy owns its own";
+  EXPECT_EQ(copy.extra_bytes(), "extra");
+  EXPECT_EQ(copy.info.show_name(), "周末欢乐赛");
+  copy = PlanRecord();
+  EXPECT_FALSE(copy.title_match().has_plan_id());
+  copy = plan;
+  EXPECT_EQ(copy.title_match().plan_id(), 10u);
+}
+
 TEST_F(PlanListTest, SpecialListIsReplacedWhateverTheGroup) {
   FillCatalogue(1);
   list_.OnAllPlanRsp(Plans(1, 77, 2, {{50, 0, 0}}));
   list_.OnAllPlanRsp(Plans(1, 1, 2, {{51, 0, 0}, {52, 0, 0}}));
   std::vector<uint32_t> ids = list_.Read([](const PlanList::View& view) {
     std::vector<uint32_t> out;
-    for (const PlanRecord& p : view.special_list(2).plans()) out.push_back(p.plan_id());
+    for (const PlanRecord& p : view.special_list(2).plans())
+      out.push_back(p.plan_id());
     return out;
   });
   EXPECT_EQ(ids, (std::vector<uint32_t>{51, 52}));
@@ -267,7 +361,7 @@ TEST_F(PlanListTest, SpecialListIsReplacedWhateverTheGroup) {
 TEST_F(PlanListTest, MismatchedParallelListsAndUnparsablePlansAreCutOrSkipped) {
   FillCatalogue(1);
   hc::AllPlanRsp reply = Plans(1, 1, 100, {{61, 0, 0}, {62, 0, 0}, {63, 0, 0}});
-  reply.mutable_plan_show_nums()->RemoveLast();    // one short
+  reply.mutable_plan_show_nums()->RemoveLast();           // one short
   reply.set_simple_infos(0, std::string("\xff\xff", 2));  // not a PlanSimpleInfo
   list_.OnAllPlanRsp(reply);
   std::optional<PlanListRecord> list = list_.FindList(1, 100);
@@ -290,7 +384,10 @@ TEST_F(PlanListTest, StartPointsOnlyOpenForSignUpChangeTheCounts) {
   std::optional<StartPointRecord> record = list_.FindStartPoints(13);
   ASSERT_TRUE(record.has_value());
   EXPECT_EQ(record->points.size(), 2u);
-  EXPECT_EQ(record->point_bytes.size(), 2u);
+  EXPECT_EQ(
+      record->point_bytes(),
+      (std::vector<std::string>{Point(13, hc::startPointItem::SIGNUP_ALLOW, 6, 2, 1'700'000'100),
+                                Point(13, hc::startPointItem::MATCH_START, 9, 9, 1'700'000'500)}));
   EXPECT_EQ(record->players, 6u);
   EXPECT_EQ(record->signed_count, 2u);
   EXPECT_EQ(record->start_time, 1'700'000'100u);

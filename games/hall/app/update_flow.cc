@@ -203,6 +203,9 @@ UpdateOutcome UpdateFlow::RunOnce(const UpdateTarget& target, uint8_t kind, Inst
   StartWorker(run, target, std::move(install));
 
   dialog.ShowModal();
+  // The worker may go on a little (a cancelled run ends at its next report): it has nothing more
+  // to tell this window.
+  run->AttachWindow(nullptr);
   // A WM_QUIT ends the modal loop with the window still open.
   if (skinui::IsWindow(window))
     dialog.DestroyWindow();

@@ -101,6 +101,7 @@ enum class UpdateOutcome {
   kCancelled,  // the user or the program closed the window first
 };
 
+// Everything here must outlive the flow (its last worker may still use it until Shutdown).
 struct UpdateFlowEnvironment {
   std::string program_dir;                        // no trailing separator
   platform::ProcessLauncher* launcher = nullptr;  // null: the system's
@@ -118,7 +119,8 @@ class UpdateFlow {
   UpdateFlow& operator=(const UpdateFlow&) = delete;
 
   // The program's flow, over the folder of the running executable. Windows and the start-up take
-  // it from their creator.
+  // it from their creator. The program calls its Shutdown before main returns, while the window
+  // library it posts through still exists.
   static UpdateFlow& Instance();
 
   // --- window thread

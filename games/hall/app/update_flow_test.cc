@@ -630,8 +630,13 @@ TEST_F(UpdateFlowTest, GameWithAHostileEngNameIsNeverDownloadedNorInstalled) {
   }
   EXPECT_TRUE(nginx_->Requests().empty());
   EXPECT_TRUE(launcher_.launched().empty());
+  EXPECT_TRUE(boxes_.shown().empty());  // refused before anything could be tried
+  EXPECT_FALSE(platform::DirectoryExists(dir_.Sub("x")));  // "cache/../x" was never made
   EXPECT_FALSE(platform::DirectoryExists(dir_.Sub("cache/x\"\"\" ")));
-  EXPECT_EQ(LogLines().size(), 6u);
+  const std::vector<std::string> log = LogLines();
+  ASSERT_EQ(log.size(), 6u);
+  for (const std::string& line : log)
+    EXPECT_THAT(line, HasSubstr("gameid=9"));
 }
 
 // The real applier installs the downloaded game into the program folder; afterwards the game is

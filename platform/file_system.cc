@@ -14,6 +14,9 @@
 namespace platform {
 namespace {
 
+// Programs a product installs (the hall, the applier, a game's executable) must be runnable.
+constexpr mode_t kProgramMode = 0755;
+
 bool WriteAll(int fd, std::string_view data) {
   size_t done = 0;
   while (done < data.size()) {
@@ -86,12 +89,14 @@ class PartStagedFile : public StagedFile {
       return false;
     bool ok = file_->Close(sync);
     file_.reset();
-    // The time goes on before the name, so the file never shows another one.
-    ok = ok && (!has_mtime_ || fs_.SetModifiedTime(part_, mtime_)) && fs_.Rename(part_, path_);
+    // The mode and the time go on before the name, so the file never shows others.
+    ok = ok && (!program_ || fs_.MakeProgram(part_)) &&
+         (!has_mtime_ || fs_.SetModifiedTime(part_, mtime_)) && fs_.Rename(part_, path_);
     if (!ok)
       fs_.RemoveFile(part_);
     return ok;
   }
+  void MarkProgram() override { program_ = true; }
 
  private:
   FileSystem& fs_;
@@ -99,6 +104,7 @@ class PartStagedFile : public StagedFile {
   std::unique_ptr<WritableFile> file_;
   int64_t mtime_ = 0;
   bool has_mtime_ = false;
+  bool program_ = false;
 };
 
 // A file made without a name (O_TMPFILE) and linked in whole by Publish: an interrupted download
@@ -120,6 +126,7 @@ class UnnamedStagedFile : public StagedFile {
     has_mtime_ = true;
     return true;
   }
+  void MarkProgram() override { program_ = true; }
   bool Close(bool) override {
     if (fd_ < 0)
       return false;
@@ -131,6 +138,8 @@ class UnnamedStagedFile : public StagedFile {
     if (fd_ < 0)
       return false;
     bool ok = !sync || ::fsync(fd_) == 0;
+    if (ok && program_)
+      ok = ::fchmod(fd_, kProgramMode) == 0;
     if (ok && has_mtime_) {
       // Set last: every write moves the time.
       struct timespec times[2];
@@ -159,6 +168,7 @@ class UnnamedStagedFile : public StagedFile {
   int64_t size_ = 0;
   int64_t mtime_ = 0;
   bool has_mtime_ = false;
+  bool program_ = false;
 };
 
 class PosixOverwritableFile : public OverwritableFile {
@@ -297,6 +307,10 @@ class PosixFileSystem : public FileSystem {
     info->is_directory = S_ISDIR(st.st_mode);
     info->is_symlink = S_ISLNK(st.st_mode);
     return true;
+  }
+
+  bool MakeProgram(const std::string& path) override {
+    return ::chmod(path.c_str(), kProgramMode) == 0;
   }
 
   bool SetModifiedTime(const std::string& path, int64_t seconds) override {

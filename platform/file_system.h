@@ -43,6 +43,9 @@ class StagedFile : public WritableFile {
   // replacing a file there. False on any error; then what was at the path may be gone, but
   // nothing half-written is there.
   virtual bool Publish(bool sync) = 0;
+  // The published file is a program that may be run (mode 0755 rather than 0644). A file system
+  // without modes ignores it.
+  virtual void MarkProgram() {}
 };
 
 // A small file kept open and written over in place, for a record that changes often: each
@@ -82,6 +85,8 @@ class FileSystem {
   // Facts about `path` itself (a link is not followed). False when it does not exist.
   virtual bool Stat(const std::string& path, FileInfo* info) = 0;
   virtual bool SetModifiedTime(const std::string& path, int64_t seconds) = 0;
+  // Lets the file at `path` be run (mode 0755). A file system without modes does nothing.
+  virtual bool MakeProgram(const std::string& path) { return !path.empty(); }
   // Renames `from` over `to`, replacing a file there.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
   // Removes a file (or a link). True also when it did not exist.
@@ -122,6 +127,7 @@ class ForwardingFileSystem : public FileSystem {
   bool SetModifiedTime(const std::string& path, int64_t seconds) override {
     return target_.SetModifiedTime(path, seconds);
   }
+  bool MakeProgram(const std::string& path) override { return target_.MakeProgram(path); }
   bool Rename(const std::string& from, const std::string& to) override {
     return target_.Rename(from, to);
   }

@@ -165,6 +165,37 @@ TEST_F(FileSystemTest, AStagedFileHasNoNameUntilItIsPublishedWhole) {
   }
 }
 
+// A program the update installs must be runnable; every other file is published without the
+// right to run.
+TEST_F(FileSystemTest, AStagedProgramIsPublishedRunnableAndOtherFilesAreNot) {
+  for (const StagedCase& c : StagedCases()) {
+    if (!c.root.empty())
+      continue;
+    PartFilesOnly part_files(fs_);
+    FileSystem& fs = c.part_files ? static_cast<FileSystem&>(part_files) : fs_;
+    for (bool program : {true, false}) {
+      const std::string path = JoinPath(dir_, std::string(c.name) + (program ? ".prog" : ".data"));
+      int error = 0;
+      std::unique_ptr<StagedFile> f = fs.CreateStagedFile(path, &error);
+      ASSERT_NE(f, nullptr) << c.name << " errno " << error;
+      ASSERT_TRUE(
+          f->Append("\x7f"
+                    "ELF"));
+      if (program)
+        f->MarkProgram();
+      ASSERT_TRUE(f->SetModifiedTime(1'500'000'000));
+      ASSERT_TRUE(f->Publish(false)) << c.name;
+      struct stat st {};
+      ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+      if (program)
+        EXPECT_EQ(st.st_mode & 0777, 0755u) << c.name;
+      else
+        EXPECT_EQ(st.st_mode & 0111, 0u) << c.name;
+      EXPECT_EQ(st.st_mtim.tv_sec, 1'500'000'000) << c.name << ": the mode kept the time";
+    }
+  }
+}
+
 TEST_F(FileSystemTest, AStagedFileClosedOrDroppedUnpublishedLeavesNothing) {
   for (const StagedCase& c : StagedCases()) {
     if (!c.root.empty())

@@ -4,6 +4,7 @@
 // program folder whose path holds blanks and Chinese characters.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -175,6 +176,9 @@ TEST_F(CheckListServeTest, AGamesFilesGoToItsFolderOfTheProgramFolder) {
   installed.erase("updatedemogame.cl");
   installed.erase("tarvix");
   EXPECT_EQ(installed, Served("demogame"));
+  // The game's program can be started; its settings are no program.
+  EXPECT_EQ(::access(platform::JoinPath(dir_, "demogame/fake_game").c_str(), X_OK), 0);
+  EXPECT_NE(::access(platform::JoinPath(dir_, "demogame/demogame.cfg").c_str(), X_OK), 0);
   EXPECT_EQ(Download("demogame"), hall::kUpdateUnchanged);
 }
 

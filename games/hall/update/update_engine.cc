@@ -240,7 +240,13 @@ CURLcode UpdateRun::FetchFile(const Download& download, const std::string& base,
   TransferRequest request;
   request.url = ListFileUrl(base, entry.path);
   request.max_bytes = entry.size;
-  request.write = [&file](std::string_view data) { return file->Append(data); };
+  // The check-list has no modes: a file is installed runnable when it starts as a program does.
+  std::string head;
+  request.write = [&file, &head](std::string_view data) {
+    if (head.size() < kProgramMagicBytes)
+      head.append(data.substr(0, kProgramMagicBytes - head.size()));
+    return file->Append(data);
+  };
   request.progress = [&](int64_t received) {
     if (Cancelled())
       return false;
@@ -257,6 +263,8 @@ CURLcode UpdateRun::FetchFile(const Download& download, const std::string& base,
     return result.code;
   }
   file->SetModifiedTime(entry.ftime);
+  if (IsProgramImage(head))
+    file->MarkProgram();
   if (!file->Publish(false))
     return CURLE_WRITE_ERROR;
   return CURLE_OK;
@@ -379,6 +387,14 @@ int UpdateRun::Run() {
 }
 
 }  // namespace
+
+bool IsProgramImage(std::string_view head) {
+  return head.substr(0, 4) == std::string_view(
+                                  "\x7f"
+                                  "ELF",
+                                  4) ||
+         head.substr(0, 2) == "#!";
+}
 
 int RunUpdate(const UpdateTarget& target, const ProgressSink& sink, const UpdateOptions& options) {
   return UpdateRun(target, sink, options).Run();

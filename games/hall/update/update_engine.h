@@ -32,6 +32,11 @@ inline constexpr std::string_view kServerListName = "update.cl";
 inline constexpr int64_t kMaxCheckListBytes = 64 << 20;
 // Suffixes of a finished download and of one in progress (where it has a name).
 inline constexpr std::string_view kCacheSuffix = ".cache";
+
+// A downloaded file is installed as a program (runnable) when it begins as an ELF image or a
+// script ("#!") does; the first bytes looked at.
+inline constexpr size_t kProgramMagicBytes = 4;
+bool IsProgramImage(std::string_view head);
 inline constexpr std::string_view kPartSuffix = ".part";
 
 struct UpdateTarget {

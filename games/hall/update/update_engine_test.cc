@@ -214,6 +214,31 @@ const std::vector<ProductFile> kProduct = {
     {"res\\with blank.png", std::string(3000, 'P'), 1'600'000'300},
 };
 
+TEST(ProgramImageTest, OnlyElfImagesAndScriptsAreInstalledAsPrograms) {
+  struct Case {
+    std::string head;
+    bool program;
+  } cases[] = {
+      {std::string("\x7f"
+                   "ELF\x02\x01",
+                   6),
+       true},
+      {"#!/bin/sh", true},
+      {"#!", true},
+      {std::string("\x7f"
+                   "EL",
+                   3),
+       false},
+      {"ELF game", false},
+      {"#", false},
+      {"", false},
+      {"[demogame]\nversion=1", false},
+      {std::string("\0ELF", 4), false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(IsProgramImage(c.head), c.program) << c.head;
+}
+
 TEST_F(UpdateEngineTest, FreshInstallFetchesEveryFileIntoTheCache) {
   Publish(kProduct);
   ASSERT_EQ(Run(), kUpdateReady);

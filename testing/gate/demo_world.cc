@@ -37,16 +37,16 @@ struct PlanShape {
   const char* fee;  // empty: free
 };
 
-// The plans of every game.
+// The plans of every game. Names stay short: a row shows the game's name, the plan's and its id.
 const PlanShape kShapes[] = {
-    {kFullList, kStartsWhenFull, "六人快赛", 6, ""},
-    {kFullList, kStartsWhenFull, "九人红包赛", 9, "500金币"},
-    {kFullList, kStartsWhenFull, "三人闪电赛", 3, "1张奖券"},
-    {kTimedList, kTimed, "午间大奖赛", kTimedSeats, "2000金币"},
-    {kTimedList, kTimed, "夜场冠军赛", kTimedSeats, "5张奖券"},
+    {kFullList, kStartsWhenFull, "六人赛", 6, ""},
+    {kFullList, kStartsWhenFull, "九人赛", 9, "500金币"},
+    {kFullList, kStartsWhenFull, "三人赛", 3, "1张奖券"},
+    {kTimedList, kTimed, "午间赛", kTimedSeats, "2000金币"},
+    {kTimedList, kTimed, "夜场赛", kTimedSeats, "5张奖券"},
     {kTablesList, kOpenTables, "练习场", kTablesSeats, ""},
     {kTablesList, kOpenTables, "新手场", kTablesSeats, "100金币"},
-    {kPointsList, kPoints, "周末积分赛", kPointsSeats, "50积分"},
+    {kPointsList, kPoints, "积分赛", kPointsSeats, "50积分"},
 };
 
 // Prize rows of every plan: ranks and award.
@@ -100,7 +100,7 @@ void DemoWorld::Build() {
     for (const PlanShape& shape : kShapes) {
       ScriptedPlan plan;
       plan.plan_id = g * 1000 + ++n;
-      plan.order = 100 - n;
+      plan.order = n;
       plan.plan_type = shape.plan_type;
       plan.name = group.name + shape.name;
       plan.fixed_count = shape.plan_type == kStartsWhenFull ? shape.seats : 0;

@@ -43,7 +43,7 @@ struct DemoWorldOptions {
 class DemoWorld {
  public:
   // The account the README names.
-  static constexpr char kAccount[] = "demo";
+  static constexpr char kAccount[] = "demo01";
   static constexpr char kPassword[] = "demo1234";
   static constexpr char kNickName[] = "演示玩家";
   static constexpr uint64_t kUserId = 80001;

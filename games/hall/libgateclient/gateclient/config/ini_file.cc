@@ -27,6 +27,14 @@ int ParseIntLikeAtoi(const std::string& text) {
   return magnitude >= kLimit ? std::numeric_limits<int>::max() : static_cast<int>(magnitude);
 }
 
+// A value ends at its last byte that is neither blank nor CR, since the value is the last thing on
+// its line and a CR there would read as part of the line's end once written back.
+std::string TrimValue(std::string_view text) {
+  const auto last = text.find_last_not_of(" \t\r");
+  return CIniFile::Trim(last == std::string_view::npos ? std::string_view()
+                                                       : text.substr(0, last + 1));
+}
+
 }  // namespace
 
 std::string CIniFile::Trim(std::string_view text) {
@@ -51,7 +59,9 @@ void CIniFile::ParseText(std::string_view text) {
     const auto end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (!line.empty() && line.back() == '\r')
+    // Every CR before the LF belongs to the line's end: a CR left at the end of a value or a
+    // comment would be lost once the text is written and read again.
+    while (!line.empty() && line.back() == '\r')
       line.remove_suffix(1);
     if (!line.empty())
       ParseLine(line, &current_section);
@@ -83,7 +93,7 @@ void CIniFile::ParseLine(std::string_view line, std::string* current_section) {
       return;
     }
     default:  // '='
-      SetValue(true, *current_section, Trim(line.substr(0, at)), Trim(line.substr(at + 1)));
+      SetValue(true, *current_section, Trim(line.substr(0, at)), TrimValue(line.substr(at + 1)));
       return;
   }
 }

@@ -299,8 +299,11 @@ std::string CheckUpdateLogLine(std::string_view text) {
       std::u16string_view(units).substr(kStampUnits, units.size() - kStampUnits - 2);
   if (line.size() > kUpdateLogMaxUnits)
     return "the line's text holds " + std::to_string(line.size()) + " units";
-  if (line.find_first_of(u"\r\n") != std::u16string_view::npos)
-    return "the text starts another line: " + Printable(text);
+  // CR and LF, and what viewers also break lines at: the other controls, NEL and the separators.
+  for (const char16_t unit : line) {
+    if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x2028 || unit == 0x2029)
+      return "the text starts another line: " + Printable(text);
+  }
   if (!line.empty() && line.back() >= 0xD800 && line.back() < 0xDC00)
     return "the text was cut inside a surrogate pair";
   return "";

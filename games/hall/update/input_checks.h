@@ -30,8 +30,8 @@ std::string CheckListFileUrl(unsigned char selector, std::string_view list_path)
 std::string CheckResumeRecordText(std::string_view text);
 
 // Any text as one update-log line: the log gains the byte-order mark and exactly one line, the
-// time stamp and at most kUpdateLogMaxUnits units of text, with no line break before its CR LF
-// and no half of a surrogate pair at the cut.
+// time stamp and at most kUpdateLogMaxUnits units of text, with no line break (nor any control,
+// NEL or line or paragraph separator) before its CR LF and no half of a surrogate pair at the cut.
 std::string CheckUpdateLogLine(std::string_view text);
 
 }  // namespace hall

@@ -15,6 +15,12 @@ void AppendUtf16Le(std::u16string_view text, std::string* out) {
   }
 }
 
+// C0 and C1 controls, DEL, and the line and paragraph separators: viewers show NEL (U+0085),
+// U+2028 and U+2029 as line breaks just as they do CR and LF.
+bool IsControlOrBreak(char16_t unit) {
+  return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x2028 || unit == 0x2029;
+}
+
 }  // namespace
 
 UpdateLog::UpdateLog(std::string folder, platform::FileSystem& fs, platform::Clock& clock)
@@ -38,7 +44,7 @@ void UpdateLog::Write(std::string_view text) const {
   // line of its own that reads like another event.
   std::u16string utf16 = Utf8ToUtf16(text);
   for (char16_t& unit : utf16) {
-    if (unit < 0x20 || unit == 0x7F)
+    if (IsControlOrBreak(unit))
       unit = u'?';
   }
   char16_t line[kUpdateLogMaxUnits + 1];

@@ -21,7 +21,8 @@ class UpdateLog {
   // Writes to `folder`/voupd.log. The file system and clock must outlive the log.
   UpdateLog(std::string folder, platform::FileSystem& fs, platform::Clock& clock);
 
-  // Appends one line with the UTF-8 `text`, each control character in it written as '?'.
+  // Appends one line with the UTF-8 `text`, each control character (C0, DEL, C1) and each line or
+  // paragraph separator in it written as '?'.
   // Nothing when the log cannot be opened.
   void Write(std::string_view text) const;
 

@@ -87,6 +87,15 @@ TEST_F(UpdateLogTest, ControlCharactersCannotForgeAnotherLine) {
             u"2023-11-14 22:13:20nul?tab?del?\r\n");
 }
 
+TEST_F(UpdateLogTest, SeparatorsThatViewersBreakLinesAtCannotForgeAnotherLine) {
+  UpdateLog log(dir_, platform::RealFileSystem(), clock_);
+  // NEL (U+0085), the line and paragraph separators, and CSI (U+009B) of the C1 controls; the
+  // characters around them in the ranges stay.
+  log.Write("a\u0085b\u2028c\u2029d\u009Be\u00A0f\u2027g\u202Ah\u007Ei");
+  bool bom = false;
+  EXPECT_EQ(ReadLog(&bom), u"2023-11-14 22:13:20a?b?c?d?e\u00A0f\u2027g\u202Ah~i\r\n");
+}
+
 TEST_F(UpdateLogTest, UnopenableLogWritesNothing) {
   UpdateLog log(platform::JoinPath(dir_, "missing/folder"), platform::RealFileSystem(), clock_);
   log.Write("lost");

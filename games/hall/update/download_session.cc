@@ -1,5 +1,6 @@
 #include "games/hall/update/download_session.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -46,6 +47,37 @@ bool HasHostAfter(std::string_view url, size_t scheme_length) {
   return url.size() > scheme_length && url[scheme_length] != '/';
 }
 
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+// An unsigned decimal number at the start of `*text`, which loses it. False when there is no digit
+// or the number does not fit.
+bool TakeNumber(std::string_view* text, int64_t* value) {
+  if (text->empty() || (*text)[0] < '0' || (*text)[0] > '9')
+    return false;
+  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), *value);
+  if (error != std::errc())
+    return false;
+  text->remove_prefix(static_cast<size_t>(end - text->data()));
+  return true;
+}
+
+bool TakeChar(std::string_view* text, char c) {
+  if (text->empty() || (*text)[0] != c)
+    return false;
+  text->remove_prefix(1);
+  return true;
+}
+
 // What one Fetch learns while libcurl runs; reset for every response of a redirect chain.
 struct FetchState {
   const TransferRequest* request = nullptr;
@@ -53,32 +85,19 @@ struct FetchState {
   bool http = false;
   long status = 0;
   bool has_content_range = false;
-  int64_t range_first = -1, range_last = -1, range_total = -1;
+  std::optional<ContentRange> range;  // the Content-Range, when it could be read
   int64_t bytes = 0;
   CURLcode refusal = CURLE_OK;  // why we stopped the transfer ourselves
   bool checked = false;         // the final response's status and range were accepted
 
-  // Content-Range: bytes first-last/total
-  void ParseContentRange(std::string_view value) {
+  void ParseContentRangeHeader(std::string_view value) {
     has_content_range = true;
-    const size_t start = value.find_first_of("0123456789");
-    if (value.substr(0, start).find("bytes") == std::string_view::npos)
-      return;
-    int64_t first = -1, last = -1, total = -1;
-    const char* p = value.data() + start;
-    const char* end = value.data() + value.size();
-    auto r1 = std::from_chars(p, end, first);
-    if (r1.ec != std::errc() || r1.ptr == end || *r1.ptr != '-')
-      return;
-    auto r2 = std::from_chars(r1.ptr + 1, end, last);
-    if (r2.ec != std::errc() || r2.ptr == end || *r2.ptr != '/')
-      return;
-    auto r3 = std::from_chars(r2.ptr + 1, end, total);
-    if (r3.ec == std::errc())
-      range_total = total;
-    range_first = first;
-    range_last = last;
+    range = ParseContentRange(value);
   }
+
+  // True when the final response is a range reply whose body is the bytes it names.
+  bool IsRangeReply() const { return http && status == 206 && range.has_value(); }
+  int64_t RangeLength() const { return range->last - range->first + 1; }
 
   // The final response's verdict: CURLE_OK to take its body.
   CURLcode Verdict() const {
@@ -90,11 +109,18 @@ struct FetchState {
       return CURLE_OK;  // the whole file, which the caller can use
     if (status != 206)
       return CURLE_HTTP_RETURNED_ERROR;
-    if (!has_content_range || range_first != asked->first || range_last < range_first) {
+    if (!has_content_range || !range || range->first != asked->first)
       return CURLE_RANGE_ERROR;
+    if (asked->last && range->last > *asked->last)
+      return CURLE_RANGE_ERROR;
+    // A server that knows the file's size sends every asked byte the file has: fewer would pass
+    // a prefix off as the whole (the probe of a check-list takes a short reply as the whole list).
+    if (range->total >= 0) {
+      const int64_t file_last = range->total - 1;
+      const int64_t want_last = asked->last ? std::min(*asked->last, file_last) : file_last;
+      if (range->last != want_last)
+        return CURLE_RANGE_ERROR;
     }
-    if (asked->last && range_last > *asked->last)
-      return CURLE_RANGE_ERROR;
     return CURLE_OK;
   }
 };
@@ -108,7 +134,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     // A new response (after a redirect): forget what the previous one said.
     state->http = true;
     state->has_content_range = false;
-    state->range_first = state->range_last = state->range_total = -1;
+    state->range.reset();
     const size_t blank = line.find(' ');
     long status = 0;
     if (blank != std::string_view::npos) {
@@ -116,7 +142,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     }
     state->status = status;
   } else if (StartsWithNoCase(line, "content-range:")) {
-    state->ParseContentRange(line.substr(14));
+    state->ParseContentRangeHeader(line.substr(14));
   }
   return size * count;
 }
@@ -133,6 +159,11 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   }
   if (state->bytes + static_cast<int64_t>(length) > state->request->max_bytes) {
     state->refusal = CURLE_FILESIZE_EXCEEDED;
+    return 0;
+  }
+  // A range reply carries the bytes its Content-Range names and no more.
+  if (state->IsRangeReply() && state->bytes + static_cast<int64_t>(length) > state->RangeLength()) {
+    state->refusal = CURLE_RANGE_ERROR;
     return 0;
   }
   if (!state->request->write(std::string_view(data, length))) {
@@ -205,6 +236,8 @@ TransferResult DownloadSession::Fetch(const TransferRequest& request) {
   } else if (code == CURLE_OK && !state.checked) {
     code = state.Verdict();  // an empty body: the status still decides
   }
+  if (code == CURLE_OK && state.IsRangeReply() && state.bytes != state.RangeLength())
+    code = CURLE_PARTIAL_FILE;  // the connection ended before the range did
   // A server that ignored the byte range of an FTP request shows it by sending more.
   if (code == CURLE_OK && !state.http && state.asked && state.asked->last &&
       state.bytes > *state.asked->last - state.asked->first + 1) {
@@ -214,13 +247,33 @@ TransferResult DownloadSession::Fetch(const TransferRequest& request) {
   result.status = state.http ? state.status : 0;
   result.bytes = state.bytes;
   result.whole_file = state.http && state.asked && state.status == 200;
-  result.range_total = state.range_total;
+  result.range_total = state.range ? state.range->total : -1;
   if (request.want_file_time) {
     curl_off_t time = -1;
     if (curl_easy_getinfo(curl_, CURLINFO_FILETIME_T, &time) == CURLE_OK)
       result.file_time = time;
   }
   return result;
+}
+
+std::optional<ContentRange> ParseContentRange(std::string_view value) {
+  value = TrimBlanks(value);
+  if (!StartsWithNoCase(value, "bytes"))
+    return std::nullopt;
+  value.remove_prefix(5);
+  if (value.empty() || !IsBlank(value[0]))
+    return std::nullopt;
+  value = TrimBlanks(value);
+  ContentRange out;
+  if (!TakeNumber(&value, &out.first) || !TakeChar(&value, '-') || !TakeNumber(&value, &out.last) ||
+      !TakeChar(&value, '/')) {
+    return std::nullopt;
+  }
+  if (!TakeChar(&value, '*') && !TakeNumber(&value, &out.total))
+    return std::nullopt;
+  if (!value.empty() || out.last < out.first || (out.total >= 0 && out.last >= out.total))
+    return std::nullopt;
+  return out;
 }
 
 bool IsUsableHttpBase(std::string_view url) {

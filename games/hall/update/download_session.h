@@ -1,12 +1,14 @@
 // One libcurl easy handle for a whole update run, and the checks that decide whether a reply is a
 // success: over HTTP only the status that answers the request (200, or 206 with the range that
-// was asked for) counts, and no transfer may deliver more than the caller allows.
+// was asked for) counts, a range reply delivers exactly the bytes its Content-Range names, and no
+// transfer may deliver more than the caller allows.
 #pragma once
 
 #include <curl/curl.h>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -67,6 +69,18 @@ class DownloadSession {
  private:
   CURL* curl_ = nullptr;
 };
+
+// A Content-Range value as a range reply carries it: "bytes first-last/total", with "*" for a
+// total the server does not know; blanks may stand around it. Null when the value is not of that
+// form (no "bytes" unit, a number missing, signed or beyond 63 bits, anything after the total) or
+// names no bytes of the file (last before first, or not before a known total).
+struct ContentRange {
+  int64_t first = 0;
+  int64_t last = 0;
+  int64_t total = -1;  // -1 for "*"
+  bool operator==(const ContentRange&) const = default;
+};
+std::optional<ContentRange> ParseContentRange(std::string_view value);
 
 // True when `url` begins with a scheme the engine may use for that role ("http://" or
 // "https://" for the HTTP base, "ftp://" for the FTP base) and names a host: anything else, an

@@ -4,7 +4,9 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "testing/update_server/canned_http_server.h"
 
@@ -66,6 +68,10 @@ TEST(DownloadSessionTest, OnlyTheReplyThatAnswersTheRequestIsTaken) {
       {"more than asked", Reply("206 Partial", "Content-Range: bytes 0-9/10\r\n", "abcdefghij"),
        "0-1", 1000, CURLE_RANGE_ERROR, ""},
       {"no Content-Range", Reply("206 Partial", "", "ab"), "0-1", 1000, CURLE_RANGE_ERROR, ""},
+      {"Content-Range without a digit", Reply("206 Partial", "Content-Range: bytes\r\n", "ab"),
+       "0-1", 1000, CURLE_RANGE_ERROR, ""},
+      {"Content-Range without a unit", Reply("206 Partial", "Content-Range: 0-1/10\r\n", "ab"),
+       "0-1", 1000, CURLE_RANGE_ERROR, ""},
       {"partial for a whole file", Reply("206 Partial", "Content-Range: bytes 0-1/10\r\n", "ab"),
        "", 1000, CURLE_HTTP_RETURNED_ERROR, ""},
       {"error page", Reply("404 Not Found", "", "<html>gone</html>"), "", 1000,
@@ -128,6 +134,73 @@ TEST(DownloadSessionTest, FollowsRedirectsToTheFinalReply) {
   EXPECT_EQ(got.result.code, CURLE_OK);
   EXPECT_EQ(got.result.status, 200);
   EXPECT_EQ(got.body, "moved body");
+}
+
+TEST(DownloadSessionTest, RangeRepliesCarryExactlyTheAskedBytesTheFileHas) {
+  const struct {
+    const char* name;
+    std::string reply;
+    std::string range;
+    CURLcode code;
+    std::string body;
+  } cases[] = {
+      {"a prefix of the asked bytes of a larger file",
+       Reply("206 Partial", "Content-Range: bytes 0-0/500\r\n", "a"), "0-1", CURLE_RANGE_ERROR, ""},
+      {"the asked bytes the file has", Reply("206 Partial", "Content-Range: bytes 0-0/1\r\n", "a"),
+       "0-1", CURLE_OK, "a"},
+      {"an open range that stops before the end",
+       Reply("206 Partial", "Content-Range: bytes 2-5/10\r\n", "cdef"), "2-", CURLE_RANGE_ERROR,
+       ""},
+      {"an open range of unknown total",
+       Reply("206 Partial", "Content-Range: bytes 2-5/*\r\n", "cdef"), "2-", CURLE_OK, "cdef"},
+      {"a body longer than its range",
+       Reply("206 Partial", "Content-Range: bytes 0-1/10\r\n", "abcde"), "0-1", CURLE_RANGE_ERROR,
+       ""},
+      {"a body shorter than its range, no length",
+       Reply("206 Partial", "Content-Range: bytes 0-1/10\r\n", "a", false), "0-1",
+       CURLE_PARTIAL_FILE, "a"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto server = CannedHttpServer::Start(c.reply);
+    ASSERT_NE(server, nullptr);
+    Fetched got = Fetch(server->Url("f"), c.range);
+    EXPECT_EQ(got.result.code, c.code) << curl_easy_strerror(got.result.code);
+    EXPECT_EQ(got.body, c.body);
+  }
+}
+
+TEST(DownloadSessionTest, ContentRangeValues) {
+  const struct {
+    const char* value;
+    std::optional<ContentRange> range;
+  } cases[] = {
+      {"bytes 0-1/10", ContentRange{0, 1, 10}},
+      {"  BYTES\t2-9/*  ", ContentRange{2, 9, -1}},
+      {"bytes 9223372036854775806-9223372036854775806/9223372036854775807",
+       ContentRange{9223372036854775806, 9223372036854775806, 9223372036854775807}},
+      {"bytes", std::nullopt},
+      {"bytes ", std::nullopt},
+      {"bytes */10", std::nullopt},
+      {"0-1/10", std::nullopt},
+      {"bytes0-1/10", std::nullopt},
+      {"items 0-1/10", std::nullopt},
+      {"bytes 0-1", std::nullopt},
+      {"bytes 0-1/", std::nullopt},
+      {"bytes -1-1/10", std::nullopt},
+      {"bytes 0--1/10", std::nullopt},
+      {"bytes 0-1/-5", std::nullopt},
+      {"bytes 0-1/10x", std::nullopt},
+      {"bytes 5-3/10", std::nullopt},
+      {"bytes 0-10/10", std::nullopt},
+      {"bytes 0-1/9223372036854775808", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    // The value in a buffer of its own size, so a read before or past it is a sanitizer fault.
+    const std::string_view text(c.value);
+    std::vector<char> exact(text.begin(), text.end());
+    EXPECT_EQ(ParseContentRange(std::string_view(exact.data(), exact.size())), c.range) << c.value;
+  }
 }
 
 TEST(DownloadSessionTest, UsableBases) {

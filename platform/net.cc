@@ -156,6 +156,8 @@ bool SetReceiveTimeout(int fd, int ms) {
 
 void ShutdownSocket(int fd) { shutdown(fd, SHUT_RDWR); }
 
+void EndSending(int fd) { shutdown(fd, SHUT_WR); }
+
 void CloseSocket(int fd, bool reset) {
   if (fd < 0) return;
   if (reset) {

@@ -68,6 +68,10 @@ void IgnoreBrokenPipe();
 // stream and the socket's owner sees it too. The socket stays open until it is closed.
 void ShutdownSocket(int fd);
 
+// Ends this side's sending: the peer reads what was sent and then the end of the stream, and can
+// still write to this side.
+void EndSending(int fd);
+
 // Closes the socket; with `reset` the peer sees a connection reset instead of an orderly close.
 void CloseSocket(int fd, bool reset = false);
 

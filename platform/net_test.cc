@@ -158,6 +158,31 @@ TEST(NetTest, ShutdownEndsTheStreamForBothSides) {
   CloseSocket(listener);
 }
 
+TEST(NetTest, EndSendingEndsOneDirectionOnly) {
+  uint16_t port = 0;
+  const int listener = ListenOnLoopback(&port);
+  const int client = ConnectToLoopback(port);
+  const int server = AcceptConnection(listener);
+  ASSERT_GE(server, 0);
+  SetReceiveTimeout(server, 5000);
+  SetReceiveTimeout(client, 5000);
+  ASSERT_TRUE(WriteAll(server, "reply", 5));
+  EndSending(server);
+  std::string got(5, '\0');
+  ASSERT_TRUE(ReadExact(client, got.data(), got.size()));
+  EXPECT_EQ(got, "reply");
+  char byte;
+  EXPECT_EQ(ReadSome(client, &byte, 1), 0);  // the end of the server's sending
+  // The other direction still carries data.
+  ASSERT_TRUE(WriteAll(client, "req", 3));
+  got.assign(3, '\0');
+  ASSERT_TRUE(ReadExact(server, got.data(), got.size()));
+  EXPECT_EQ(got, "req");
+  CloseSocket(client);
+  CloseSocket(server);
+  CloseSocket(listener);
+}
+
 TEST(NetTest, ResolvesLoopbackNamesOnly) {
   uint32_t address = 0;
   ASSERT_TRUE(ResolveIPv4("127.0.0.1", &address));

@@ -1,10 +1,11 @@
-// Replays the fuzzers' kept inputs: every check-list, list path, list-file URL, resume record and log line
-// in fuzz/corpus/ still meets the properties the fuzzers check.
+// Replays the fuzzers' kept inputs: every check-list, list path, list-file URL, resume record, log
+// line and HTTP reply in fuzz/corpus/ still meets the properties the fuzzers check.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
+#include "games/hall/update/http_reply_check.h"
 #include "games/hall/update/input_checks.h"
 #include "testing/corpus/corpus_replay.h"
 
@@ -29,6 +30,7 @@ TEST(UpdateCorpusTest, EveryKeptInputMeetsItsProperties) {
        }},
       {"resume_record", CheckResumeRecordText},
       {"update_log", CheckUpdateLogLine},
+      {"http_reply", CheckHttpReply},
   };
   for (const Corpus& corpus : corpora) {
     SCOPED_TRACE(corpus.folder);

@@ -179,8 +179,9 @@ const RegistryKeyNode* RegistryKeyNode::Find(std::string_view path) const {
 
 RegistryKeyNode* RegistryKeyNode::Create(std::string_view path) {
   // Check the whole path first, so a malformed one creates nothing.
+  size_t depth = 0;
   for (std::string_view rest = path, part; !rest.empty();) {
-    if (!NextPart(&rest, &part))
+    if (!NextPart(&rest, &part) || ++depth > kRegistryMaxDepth)
       return nullptr;
   }
   RegistryKeyNode* key = this;

@@ -32,6 +32,10 @@ struct RegistryValue {
 
 // Longest key name; longer ones are refused as the system's registry refuses them.
 inline constexpr size_t kRegistryMaxKeyName = 255;
+// Most keys in a path; deeper trees are refused as the system's registry refuses them (which also
+// keeps the walks over a tree read from a file, writing and freeing it, from exhausting the
+// stack).
+inline constexpr size_t kRegistryMaxDepth = 512;
 
 // ASCII case-insensitive ordering of names.
 struct RegistryNameLess {
@@ -49,7 +53,8 @@ class RegistryKeyNode {
   RegistryKeyNode* Find(std::string_view path);
   const RegistryKeyNode* Find(std::string_view path) const;
   // The key at `path`, created with its missing parents; null for a malformed path (an empty part,
-  // a part longer than kRegistryMaxKeyName). The empty path is this key.
+  // a part longer than kRegistryMaxKeyName, more than kRegistryMaxDepth parts). The empty path is
+  // this key.
   RegistryKeyNode* Create(std::string_view path);
   // Removes the key at `path` with its values and subkeys. False when it is missing or is this key.
   bool Remove(std::string_view path);

@@ -126,6 +126,29 @@ TEST_F(RegistryTest, MalformedPathsAreRefused) {
   EXPECT_TRUE(store.CreateKey(kUser, std::string(kRegistryMaxKeyName, 'k')));
 }
 
+TEST_F(RegistryTest, TreesDeeperThanTheSystemAllowsAreRefused) {
+  auto nested = [](size_t depth) {
+    std::string path = "k";
+    for (size_t i = 1; i < depth; ++i)
+      path += "\\k";
+    return path;
+  };
+  RegistryKeyNode tree;
+  ASSERT_NE(tree.Create(nested(kRegistryMaxDepth)), nullptr);
+  EXPECT_EQ(tree.Create(nested(kRegistryMaxDepth + 1)), nullptr);
+  // A file of 40 KB nested 20,000 keys deep: reading it as a tree, writing the tree out and
+  // freeing it each walked the depth on the stack until it overflowed.
+  for (size_t depth : {kRegistryMaxDepth + 1, size_t{20'000}}) {
+    RegistryKeyNode read;
+    EXPECT_FALSE(ParseRegistryTree("tarvix-registry 1\n[" + nested(depth) + "]\nend\n", &read));
+    EXPECT_TRUE(read.subkeys().empty());
+  }
+  RegistryKeyNode deepest;
+  ASSERT_TRUE(
+      ParseRegistryTree("tarvix-registry 1\n[" + nested(kRegistryMaxDepth) + "]\nend\n", &deepest));
+  EXPECT_NE(deepest.Find(nested(kRegistryMaxDepth)), nullptr);
+}
+
 TEST_F(RegistryTest, DamagedFileIsSetAsideAndTheTreeStartsEmpty) {
   RegistryStore store(Folder());
   ASSERT_TRUE(store.SetString(kUser, "Software\\A", "n", "v"));

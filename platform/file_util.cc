@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 namespace platform {
 namespace {
@@ -41,6 +42,40 @@ bool ReadFile(const std::string& path, std::string* out) {
     if (n < 0) {
       if (errno == EINTR)
         continue;
+      ok = false;
+      break;
+    }
+    out->append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return ok;
+}
+
+bool ReadRegularFileAtMost(const std::string& path, size_t max_bytes, std::string* out) {
+  // Not blocking: opening a pipe for reading would otherwise wait for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_size) > max_bytes) {
+    ::close(fd);
+    return false;
+  }
+  out->clear();
+  char buf[64 * 1024];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n == 0)
+      break;
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      ok = false;
+      break;
+    }
+    if (out->size() + static_cast<size_t>(n) > max_bytes) {  // grew since the fstat
       ok = false;
       break;
     }

@@ -12,6 +12,11 @@ namespace platform {
 // Reads the whole of `path` into `out`. False when it cannot be opened or read.
 bool ReadFile(const std::string& path, std::string* out);
 
+// Reads `path` into `out` when it is a regular file of at most `max_bytes`. False otherwise, and
+// for anything else at that path (a folder, a device, a pipe): such a file is never waited on or
+// read without end.
+bool ReadRegularFileAtMost(const std::string& path, size_t max_bytes, std::string* out);
+
 // Writes `data` to a temporary file in the folder of `path`, flushes it to disk and renames it
 // over `path`, so that readers see either the old or the new contents, never a mix. False (and
 // `path` untouched) when any step fails.

@@ -46,6 +46,33 @@ TEST_F(FileUtilTest, FailuresAreReported) {
   EXPECT_TRUE(DirectoryExists(JoinPath(dir_, "taken")));
 }
 
+TEST_F(FileUtilTest, BoundedReadTakesOnlyRegularFilesWithinTheLimit) {
+  const std::string file = JoinPath(dir_, "image.png");
+  ASSERT_TRUE(WriteFileAtomic(file, std::string(100, 'x')));
+  const std::string fifo = JoinPath(dir_, "pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    size_t limit;
+    bool read;
+  } cases[] = {
+      {file, 100, true},
+      {file, 99, false},
+      {file, 1 << 20, true},
+      {dir_, 1 << 20, false},
+      {fifo, 1 << 20, false},         // never waits for a writer
+      {"/dev/zero", 1 << 20, false},  // never reads without end
+      {JoinPath(dir_, "missing"), 1 << 20, false},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(ReadRegularFileAtMost(c.path, c.limit, &out), c.read) << c.path << " " << c.limit;
+    if (c.read) {
+      EXPECT_EQ(out, std::string(100, 'x'));
+    }
+  }
+}
+
 TEST_F(FileUtilTest, MakeDirectoriesCreatesParents) {
   const std::string deep = JoinPath(dir_, "a/b/c");
   EXPECT_TRUE(MakeDirectories(deep));

@@ -82,7 +82,8 @@ class Backend {
   virtual std::unique_ptr<NativeWindow> CreateNativeWindow(HWND hwnd, const std::string& title,
                                                            const RECT& bounds) = 0;
   virtual SIZE ScreenSize() = 0;
-  // Decodes PNG or BMP bytes; null when they are neither or are damaged.
+  // Decodes PNG or BMP bytes; null when they are neither, are damaged, or are outside the caps of
+  // image_header.h (kMaxImageBytes, kMaxImageSide).
   virtual std::shared_ptr<Image> DecodeImage(const std::string& bytes) = 0;
   // Size of one line of `text` (UTF-8) in `font`.
   virtual SIZE MeasureText(const std::string& text, const FontSpec& font) = 0;

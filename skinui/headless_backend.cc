@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "skinui/image_header.h"
 #include "skinui/message_queue.h"
 #include "skinui/utf8.h"
 #include "skinui/window_wnd.h"
@@ -20,23 +21,6 @@ class SizedImage : public Image {
  private:
   int w_, h_;
 };
-
-uint32_t ReadBigEndian32(const std::string& b, size_t at) {
-  return (static_cast<uint32_t>(static_cast<uint8_t>(b[at])) << 24) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 16) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 8) |
-         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3]));
-}
-
-int32_t ReadLittleEndian32(const std::string& b, size_t at) {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
-                              (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8) |
-                              (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16) |
-                              (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24));
-}
-
-// Bounds that a decoder is asked to allocate for; bigger headers are taken as damage.
-constexpr int64_t kMaxImageSide = 16384;
 
 }  // namespace
 
@@ -79,22 +63,10 @@ std::unique_ptr<NativeWindow> HeadlessBackend::CreateNativeWindow(HWND, const st
 }
 
 std::shared_ptr<Image> HeadlessBackend::DecodeImage(const std::string& b) {
-  static const char kPng[] = "\x89PNG\r\n\x1a\n";
-  int64_t w = 0, h = 0;
-  if (b.size() >= 24 && b.compare(0, 8, kPng, 8) == 0 && b.compare(12, 4, "IHDR") == 0) {
-    w = ReadBigEndian32(b, 16);
-    h = ReadBigEndian32(b, 20);
-  } else if (b.size() >= 26 && b[0] == 'B' && b[1] == 'M') {
-    w = ReadLittleEndian32(b, 18);
-    h = ReadLittleEndian32(b, 22);
-    if (h < 0)
-      h = -h;  // top-down bitmap
-  } else {
+  ImageHeader header;
+  if (!ReadImageHeader(b, &header))
     return nullptr;
-  }
-  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide)
-    return nullptr;
-  return std::make_shared<SizedImage>(static_cast<int>(w), static_cast<int>(h));
+  return std::make_shared<SizedImage>(header.width, header.height);
 }
 
 SIZE HeadlessBackend::MeasureText(const std::string& text, const FontSpec& font) {

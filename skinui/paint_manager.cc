@@ -1,10 +1,12 @@
 #include "skinui/paint_manager.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "platform/file_util.h"
 #include "skinui/container.h"
 #include "skinui/control.h"
+#include "skinui/image_header.h"
 #include "skinui/message_queue.h"
 #include "skinui/text_input.h"
 #include "skinui/window_wnd.h"
@@ -22,13 +24,25 @@ std::string& ResourcePath() {
 // Default font of a window whose skin names none.
 constexpr int kDefaultFontSize = 12;
 
-// Skin file names use '\' as on the system the skins were drawn for.
-std::string SkinPath(const std::string& folder, const std::string& name) {
-  std::string n = name;
-  std::replace(n.begin(), n.end(), '\\', '/');
-  if (!n.empty() && n[0] == '/')
-    return n;
-  return platform::JoinPath(folder, n);
+// The file of an image a skin names: a path below `folder` with '\' or '/' between its parts (the
+// skins were drawn on a system that writes '\'). Skins arrive with updates, so a name that would
+// leave the folder (absolute, or with an empty, "." or ".." part) names no file.
+bool SkinImagePath(const std::string& folder, const std::string& name, std::string* path) {
+  std::string relative = name;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = relative.find('/', start);
+    const std::string_view part = std::string_view(relative).substr(
+        start, slash == std::string::npos ? slash : slash - start);
+    if (part.empty() || part == "." || part == "..")
+      return false;
+    if (slash == std::string::npos)
+      break;
+    start = slash + 1;
+  }
+  *path = platform::JoinPath(folder, relative);
+  return true;
 }
 
 }  // namespace
@@ -503,9 +517,10 @@ Image* CPaintManagerUI::GetImage(const std::string& name) {
   const auto it = images_.find(name);
   if (it != images_.end())
     return it->second.get();
-  std::string bytes;
+  std::string path, bytes;
   std::shared_ptr<Image> image;
-  if (platform::ReadFile(SkinPath(GetResourceFolder(), name), &bytes)) {
+  if (SkinImagePath(GetResourceFolder(), name, &path) &&
+      platform::ReadRegularFileAtMost(path, kMaxImageBytes, &bytes)) {
     image = CurrentBackend().DecodeImage(bytes);
   }
   // A missing image is remembered too, so a skin naming it is not read again at every paint.

@@ -118,7 +118,8 @@ class CPaintManagerUI {
   void SetDefaultAttributeList(const std::string& control_class, const std::string& list);
   const std::string* GetDefaultAttributeList(const std::string& control_class) const;
   // The image of a skin file name (relative to the resource folder, '\' or '/'), decoded once;
-  // null when it is missing or cannot be decoded.
+  // null when it is missing, cannot be decoded, is not a regular file of at most kMaxImageBytes,
+  // or the name leaves the folder (absolute, or an empty, "." or ".." part).
   Image* GetImage(const std::string& name);
   // Adds a decoded image under `name` from PNG or BMP bytes. False when they do not decode.
   bool AddImage(const std::string& name, const std::string& bytes);

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "skinui/image_header.h"
 #include "skinui/text_input.h"
 #include "skinui/ui_defs.h"
 #include "skinui/utf8.h"
@@ -392,14 +393,23 @@ SIZE SdlBackend::ScreenSize() {
 }
 
 std::shared_ptr<Image> SdlBackend::DecodeImage(const std::string& bytes) {
-  if (bytes.empty())
+  // Only the decoder of the format the header names runs, and only once the header's size is
+  // within the caps: SDL_image's own detection would hand other bytes to decoders of formats the
+  // hall never uses (vector images among them, drawn at whatever size they name).
+  ImageHeader header;
+  if (!ReadImageHeader(bytes, &header))
     return nullptr;
   SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
   if (rw == nullptr)
     return nullptr;
-  SDL_Surface* s = IMG_Load_RW(rw, 1);
+  SDL_Surface* s = header.format == ImageFormat::kPng ? IMG_LoadPNG_RW(rw) : IMG_LoadBMP_RW(rw);
+  SDL_RWclose(rw);
   if (s == nullptr)
     return nullptr;
+  if (s->w != header.width || s->h != header.height) {
+    SDL_FreeSurface(s);
+    return nullptr;
+  }
   return std::make_shared<SdlImage>(s);
 }
 

@@ -1,7 +1,7 @@
 // The SDL backend: real windows drawn in software into a surface per window (SDL2_ttf for text in
-// the WenQuanYi Micro Hei font, SDL2_image for PNG and BMP), shown through the window's own
-// surface. Under SDL's "offscreen" video driver the same code runs with no display at all, which
-// is what the window tests and screenshots use.
+// the WenQuanYi Micro Hei font, SDL2_image for PNG and BMP only, within the caps of
+// image_header.h), shown through the window's own surface. Under SDL's "offscreen" video driver
+// the same code runs with no display at all, which is what the window tests and screenshots use.
 //
 // Native events become window messages of the thread that made the backend (mouse, keys, an
 // input method's committed and composed text through text_input.h, the window manager's close

@@ -9,6 +9,7 @@
 
 #include "platform/file_util.h"
 #include "skinui/edit.h"
+#include "skinui/image_header.h"
 #include "skinui/label.h"
 #include "skinui/test_driver.h"
 #include "skinui/test_window.h"
@@ -356,6 +357,49 @@ TEST_F(SdlTest, RealPngAndBmpBytesDecodeAndDamagedOnesDoNot) {
   ASSERT_TRUE(platform::ReadFile(bmp, &bytes));
   ASSERT_NE(backend_->DecodeImage(bytes), nullptr);
   EXPECT_EQ(backend_->DecodeImage(bytes)->height(), 12);
+}
+
+TEST_F(SdlTest, ImagesOutsideTheCapsOrOfOtherFormatsDecodeToNothing) {
+  // Real images written by SDL, each `width` x `height`.
+  auto encoded = [](int width, int height, bool png) {
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_FillRect(s, nullptr, 0xFF336699);
+    const std::string path = ::testing::TempDir() + (png ? "skinui_cap.png" : "skinui_cap.bmp");
+    const int saved = png ? IMG_SavePNG(s, path.c_str()) : SDL_SaveBMP(s, path.c_str());
+    SDL_FreeSurface(s);
+    std::string bytes;
+    if (saved != 0 || !platform::ReadFile(path, &bytes))
+      ADD_FAILURE() << "could not write " << path;
+    return bytes;
+  };
+  std::string padded = encoded(30, 12, true);
+  padded.resize(kMaxImageBytes + 1, '\0');  // bytes after the image's end, past the byte cap
+  const struct {
+    const char* name;
+    std::string bytes;
+    int width;  // 0: nothing decodes
+  } cases[] = {
+      {"png at the side cap", encoded(kMaxImageSide, 1, true), kMaxImageSide},
+      {"png past the side cap", encoded(kMaxImageSide + 1, 1, true), 0},
+      {"png past the byte cap", padded, 0},
+      {"bmp at the side cap", encoded(1, kMaxImageSide, false), 1},
+      {"bmp past the side cap", encoded(kMaxImageSide + 1, 1, false), 0},
+      {"svg",
+       "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='40'>"
+       "<rect width='40' height='40' fill='red'/></svg>",
+       0},
+      {"gif",
+       std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
+                   "!\xf9\x04\x00\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00"
+                   "\x00\x02\x02D\x01\x00;",
+                   43),
+       0},
+      {"png signature and header only", encoded(30, 12, true).substr(0, 33), 0},
+  };
+  for (const auto& c : cases) {
+    auto image = backend_->DecodeImage(c.bytes);
+    EXPECT_EQ(image != nullptr ? image->width() : 0, c.width) << c.name;
+  }
 }
 
 }  // namespace

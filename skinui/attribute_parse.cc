@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -23,7 +24,7 @@ void ReadNumbers(std::string_view text, LONG* out, int count) {
   int i = 0;
   while (i < count && !text.empty()) {
     const size_t comma = text.find(',');
-    out[i++] = ParseInt(text.substr(0, comma));
+    out[i++] = ParseCoordinate(text.substr(0, comma));
     if (comma == std::string_view::npos)
       break;
     text.remove_prefix(comma + 1);
@@ -37,6 +38,10 @@ int ParseInt(std::string_view text, int fallback) {
   int v = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
   return ec == std::errc() && end == text.data() + text.size() && !text.empty() ? v : fallback;
+}
+
+int ParseCoordinate(std::string_view text, int fallback) {
+  return std::clamp(ParseInt(text, fallback), -kMaxSkinCoordinate, kMaxSkinCoordinate);
 }
 
 DWORD ParseColour(std::string_view text, DWORD fallback) {

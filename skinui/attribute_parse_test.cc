@@ -41,6 +41,16 @@ TEST(SkinuiAttributeParse, RectsSizesAndNumbersTolerateDamage) {
   EXPECT_FALSE(ParseBool("yes"));
 }
 
+TEST(SkinuiAttributeParse, DistancesAreHeldToTheSkinCoordinateLimit) {
+  constexpr int kMax = kMaxSkinCoordinate;
+  EXPECT_EQ(ParseRect("2147483647,-2147483648,40000,-40000"), (RECT{kMax, -kMax, kMax, -kMax}));
+  EXPECT_EQ(ParseRect("32767,-32767,0,1"), (RECT{kMax, -kMax, 0, 1}));
+  EXPECT_EQ(ParseSize("99999999,3").cx, kMax);
+  EXPECT_EQ(ParseCoordinate("-99999999"), -kMax);
+  EXPECT_EQ(ParseCoordinate("x", 9999), 9999);
+  EXPECT_EQ(ParseInt("99999999"), 99999999);  // other numbers are not distances
+}
+
 TEST(SkinuiAttributeParse, ImageSpecs) {
   ImageSpec plain = ParseImageSpec("logon\\delete2.png");
   EXPECT_EQ(plain.file, "logon\\delete2.png");

@@ -224,7 +224,7 @@ void CContainerUI::SetAttribute(const char* name, const char* value) {
   if (n == "inset") {
     SetInset(ParseRect(value));
   } else if (n == "childpadding") {
-    SetChildPadding(ParseInt(value));
+    SetChildPadding(ParseCoordinate(value));
   } else if (n == "vscrollbar") {
     EnableScroll(ParseBool(value));
   } else if (n == "mousechild") {

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 #include "skinui/attribute_parse.h"
 #include "skinui/paint_manager.h"
 #include "skinui/utf8.h"
@@ -161,23 +163,23 @@ void CControlUI::SetAttribute(const char* n, const char* value) {
   } else if (name == "padding") {
     SetPadding(ParseRect(value));
   } else if (name == "width") {
-    SetFixedWidth(ParseInt(value));
+    SetFixedWidth(ParseCoordinate(value));
   } else if (name == "height") {
-    SetFixedHeight(ParseInt(value));
+    SetFixedHeight(ParseCoordinate(value));
   } else if (name == "minwidth") {
-    min_.cx = ParseInt(value);
+    min_.cx = ParseCoordinate(value);
   } else if (name == "minheight") {
-    min_.cy = ParseInt(value);
+    min_.cy = ParseCoordinate(value);
   } else if (name == "maxwidth") {
-    max_.cx = ParseInt(value, 9999);
+    max_.cx = ParseCoordinate(value, 9999);
   } else if (name == "maxheight") {
-    max_.cy = ParseInt(value, 9999);
+    max_.cy = ParseCoordinate(value, 9999);
   } else if (name == "bkcolor") {
     SetBkColor(ParseColour(value));
   } else if (name == "bordercolor") {
     SetBorderColor(ParseColour(value));
   } else if (name == "bordersize") {
-    SetBorderSize(ParseInt(value));
+    SetBorderSize(ParseCoordinate(value));
   } else if (name == "bkimage") {
     SetBkImage(value);
   } else if (name == "visible") {
@@ -280,6 +282,12 @@ bool CControlUI::DrawImage(RenderTarget& hdc, const std::string& text, const REC
     src = *source;
   if (spec.has_source)
     src = spec.source;
+  // A source rectangle from a skin is held to the image: outside it there are no pixels to draw.
+  src =
+      RECT{std::max<LONG>(src.left, 0), std::max<LONG>(src.top, 0),
+           std::min<LONG>(src.right, image->width()), std::min<LONG>(src.bottom, image->height())};
+  if (src.left >= src.right || src.top >= src.bottom)
+    return false;
   RECT dest = rect;
   if (spec.has_dest) {
     dest = RECT{rect.left + spec.dest.left, rect.top + spec.dest.top, rect.left + spec.dest.right,

@@ -299,7 +299,8 @@ void DemoWorld::MoveStartPoints(uint32_t now) {
   }
   for (const auto& [plan_id, step] : moves) {
     const uint32_t type = plans_.at(plan_id).plan_type;
-    hall_.UpdateStartPoint(plan_id, [type, step](ScriptedStartPoint& p) {
+    // `step` is copied by name: clang (the fuzz build) cannot capture a structured binding.
+    hall_.UpdateStartPoint(plan_id, [type, step = step](ScriptedStartPoint& p) {
       // A plan that starts when full never fills by itself: it keeps two seats free.
       const int most =
           type == kStartsWhenFull ? static_cast<int>(p.seats) - 2 : static_cast<int>(p.seats);

@@ -1,7 +1,7 @@
 // Throughput of one block queue between two processes (the write and read loops alone, without
-// the channel's 40 ms worker), beside a Unix socketpair carrying the same messages in the same
-// run. Each iteration sends one batch from the parent to a forked reader, which answers with one
-// byte when it has the whole batch.
+// the channel's worker), beside a Unix socketpair carrying the same messages in the same run.
+// Each iteration sends one batch from the parent to a forked reader, which checks the length and
+// bytes of every message and answers with one byte when it has the whole batch.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/interleaved_main.h"
 #include "gateclient/ipc/cxqueue.h"
 
 namespace {
@@ -28,18 +29,30 @@ std::string QueueName(const char* tag) {
   return std::string("tvx_bench_") + tag + "_" + std::to_string(getpid());
 }
 
-// Reads `count` messages, then acknowledges on the reverse queue. Runs in the child.
+// The message of `size` bytes both contenders carry; every reader checks what it got against it.
+std::string Message(size_t size) {
+  std::string message(size, '\0');
+  for (size_t i = 0; i < size; ++i)
+    message[i] = static_cast<char>('a' + i % 23);
+  return message;
+}
+
+// Reads `count` messages, then acknowledges on the reverse queue, with "k" when every message
+// came whole and as sent, else "x". Runs in the child.
 [[noreturn]] void QueueReader(const std::string& data_name, const std::string& ack_name,
                               size_t size, size_t count) {
   CXQueue in, ack;
   if (in.Open(data_name.c_str()) != kQueueOk || ack.Open(ack_name.c_str()) != kQueueOk)
     _exit(3);
+  const std::string expected = Message(size);
   std::string buf(size + 8, '\0');
   for (;;) {
+    bool same = true;
     for (size_t got = 0; got < count;) {
       uint32_t length = static_cast<uint32_t>(buf.size()), seq = 0;
       uint32_t rc = in.Read(buf.data(), &length, &seq, nullptr, 100);
       if (rc == kQueueOk) {
+        same = same && length == size && std::memcmp(buf.data(), expected.data(), size) == 0;
         ++got;
       } else if (rc == kQueueEmpty) {
         in.WaitForData(10);  // blocks in the kernel as the socket reader does
@@ -47,7 +60,7 @@ std::string QueueName(const char* tag) {
         _exit(4);
       }
     }
-    while (ack.Write("k", 1) != kQueueOk) {
+    while (ack.Write(same ? "k" : "x", 1) != kQueueOk) {
     }
   }
 }
@@ -64,7 +77,7 @@ void BM_BlockQueue(benchmark::State& state) {
   pid_t child = fork();
   if (child == 0)
     QueueReader(data_name, ack_name, size, count);
-  std::string message(size, 'm');
+  const std::string message = Message(size);
   char reply[8];
   for (auto _ : state) {
     for (size_t i = 0; i < count;) {
@@ -77,6 +90,10 @@ void BM_BlockQueue(benchmark::State& state) {
       if (rc == kQueueOk)
         break;
       ack.WaitForData(10);
+    }
+    if (reply[0] != 'k') {
+      state.SkipWithError("a message did not arrive as sent");
+      break;
     }
   }
   kill(child, SIGKILL);
@@ -120,28 +137,36 @@ void BM_SocketPair(benchmark::State& state) {
   pid_t child = fork();
   if (child == 0) {
     close(fds[0]);
+    const std::string expected = Message(size);
     std::string buf(size, '\0');
     for (;;) {
+      bool same = true;
       for (size_t i = 0; i < count; ++i) {
         uint32_t len;
         if (!ReadFull(fds[1], reinterpret_cast<char*>(&len), 4) || len != size ||
             !ReadFull(fds[1], buf.data(), len)) {
           _exit(4);
         }
+        same = same && std::memcmp(buf.data(), expected.data(), size) == 0;
       }
-      if (!WriteFull(fds[1], "k", 1))
+      if (!WriteFull(fds[1], same ? "k" : "x", 1))
         _exit(5);
     }
   }
   close(fds[1]);
-  std::string frame(4 + size, 'm');
+  std::string frame(4, '\0');
   uint32_t len = static_cast<uint32_t>(size);
   std::memcpy(frame.data(), &len, 4);
-  char reply;
+  frame += Message(size);
+  char reply = 0;
   for (auto _ : state) {
+    bool sent = true;
     for (size_t i = 0; i < count; ++i)
-      WriteFull(fds[0], frame.data(), frame.size());
-    ReadFull(fds[0], &reply, 1);
+      sent = WriteFull(fds[0], frame.data(), frame.size()) && sent;
+    if (!sent || !ReadFull(fds[0], &reply, 1) || reply != 'k') {
+      state.SkipWithError("a message did not arrive as sent");
+      break;
+    }
   }
   close(fds[0]);
   kill(child, SIGKILL);
@@ -155,4 +180,4 @@ BENCHMARK(BM_SocketPair)->Arg(100)->Arg(1024)->Arg(4096)->Arg(16384)->Arg(64 << 
 
 }  // namespace
 
-BENCHMARK_MAIN();
+TARVIX_BENCHMARK_MAIN()

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/interleaved_main.h"
 #include "skinui/control.h"
 #include "skinui/list.h"
 #include "skinui/sdl/sdl_backend.h"
@@ -59,6 +60,12 @@ class MainLike : public skinui::WindowImplBase {
   const std::string* skin_;
 };
 
+// Whether the window was built whole: the plan list with every row.
+bool BuiltWhole(MainLike& w) {
+  auto* list = static_cast<skinui::CListUI*>(w.GetPaintManager().FindControl("plan_list"));
+  return list != nullptr && list->GetCount() == kRows;
+}
+
 void BM_BuildAndLayoutMainSkin(benchmark::State& state) {
   skinui::SetBackend(nullptr);  // the model and layout alone
   const std::string skin = MainSkin();
@@ -66,7 +73,10 @@ void BM_BuildAndLayoutMainSkin(benchmark::State& state) {
     MainLike w(&skin);
     w.Create(nullptr, "bench", 0, 0, 0, 0, kWidth, kHeight);
     w.GetPaintManager().GetRoot()->SetPos(RECT{0, 0, kWidth, kHeight});
-    benchmark::DoNotOptimize(w.GetPaintManager().FindControl("plan_list"));
+    if (!BuiltWhole(w)) {
+      state.SkipWithError("the skin did not build whole");
+      return;
+    }
     w.DestroyWindow();
   }
 }
@@ -89,6 +99,10 @@ void BM_FullRepaint600x800(benchmark::State& state) {
   MainLike w(&skin);
   w.Create(nullptr, "bench", 0, 0, 0, 0, kWidth, kHeight);
   w.ShowWindow();
+  if (!BuiltWhole(w)) {
+    state.SkipWithError("the skin did not build whole");
+    return;
+  }
   auto* list = static_cast<skinui::CListUI*>(w.GetPaintManager().FindControl("plan_list"));
   list->SelectItem(3, false, false);
   w.GetPaintManager().Paint();  // first paint: layout and the text pictures
@@ -112,13 +126,21 @@ void BM_RawSdlRepaintBaseline(benchmark::State& state) {
       SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32, SDL_PIXELFORMAT_ARGB8888);
   SDL_Renderer* r = SDL_CreateSoftwareRenderer(surface);
   TTF_Font* font = TTF_OpenFont(skinui::kDefaultFontFile, 13);
+  if (surface == nullptr || r == nullptr || font == nullptr) {
+    state.SkipWithError("SDL could not make its renderer or open the font");
+    return;
+  }
   const int visible = (kHeight - 60) / kRowHeight + 1;
   std::vector<SDL_Texture*> texts;
   for (int i = 0; i < visible * 4 + 12; ++i) {
     SDL_Surface* t = TTF_RenderUTF8_Blended(
         font, ("每日积分赛 第" + std::to_string(i) + "场").c_str(), SDL_Color{0, 0, 0, 255});
-    texts.push_back(SDL_CreateTextureFromSurface(r, t));
+    texts.push_back(t != nullptr ? SDL_CreateTextureFromSurface(r, t) : nullptr);
     SDL_FreeSurface(t);
+    if (texts.back() == nullptr) {
+      state.SkipWithError("a text did not render");
+      return;
+    }
   }
   for (auto _ : state) {
     SDL_SetRenderDrawColor(r, 240, 244, 248, 255);
@@ -147,4 +169,4 @@ BENCHMARK(BM_RawSdlRepaintBaseline)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+TARVIX_BENCHMARK_MAIN()

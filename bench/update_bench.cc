@@ -267,10 +267,17 @@ struct ListPair {
   hall::CheckList installed, server;
 };
 
+// Every tenth entry: the changed and the new ones.
+constexpr size_t kChangedEntries = kListEntries / 10;
+
 void BM_ChangedEntries(benchmark::State& state) {
   static ListPair lists;
   for (auto _ : state) {
     auto changed = hall::ChangedEntries(lists.installed, lists.server);
+    if (changed.size() != kChangedEntries) {
+      state.SkipWithError("not the changed entries");
+      return;
+    }
     benchmark::DoNotOptimize(changed.data());
   }
   state.SetItemsProcessed(state.iterations() * kListEntries);
@@ -287,6 +294,10 @@ void BM_ChangedEntriesByLookup(benchmark::State& state) {
           old->second.ftime != entry.ftime) {
         changed.push_back(&entry);
       }
+    }
+    if (changed.size() != kChangedEntries) {
+      state.SkipWithError("not the changed entries");
+      return;
     }
     benchmark::DoNotOptimize(changed.data());
   }

@@ -121,20 +121,30 @@ void WinIpcImpl::Log(int level, const std::string& text) {
 
 void WinIpcImpl::Run() {
   worker_id_ = std::this_thread::get_id();
+  // Wakes by the event after which there was nothing to read and nothing written, in a row.
+  uint32_t idle_wakes = 0;
+  bool signalled = false;
   while (!stop_) {
+    ++passes_;
     uint32_t retry_ms = kWorkerIntervalMs;
+    const uint64_t delivered_before = delivered_.load();
     const ReadEnd end = ReadWaiting(&retry_ms);
-    WriteWaiting();
+    const bool wrote = WriteWaiting();
     if (stop_)
       break;
+    idle_wakes = signalled && !wrote && delivered_.load() == delivered_before ? idle_wakes + 1 : 0;
+    signalled = false;
     if (end == ReadEnd::kMore)
       continue;
-    if (end == ReadEnd::kEmpty) {
+    if (end == ReadEnd::kEmpty && idle_wakes < kMaxIdleWakes) {
       // The other side's next write, a Send and a Close all set the read queue's event.
-      read_queue_.WaitForData(kWorkerIntervalMs);
+      signalled = read_queue_.WaitForData(kWorkerIntervalMs) == kQueueOk;
     } else {
-      // Waiting on the event now would return at once (a message waits): pause instead.
-      Pause(retry_ms);
+      // A message waits that cannot be taken yet (waiting on the event would return at once),
+      // or the event keeps being set with nothing behind it (a game that only sets it would
+      // keep this thread as busy as itself): pause, woken only by Send and Close.
+      Pause(end == ReadEnd::kEmpty ? kWorkerIntervalMs : retry_ms);
+      idle_wakes = 0;
     }
   }
   stopped_ = true;
@@ -207,7 +217,8 @@ int WinIpcImpl::ReadOne() {
   return 1;
 }
 
-void WinIpcImpl::WriteWaiting() {
+bool WinIpcImpl::WriteWaiting() {
+  bool taken = false;
   while (!stop_) {
     std::string message;
     {
@@ -215,7 +226,7 @@ void WinIpcImpl::WriteWaiting() {
       // What Send rang for is taken from here on; a later Send rings again.
       woken_ = false;
       if (send_queue_.empty())
-        return;
+        return taken;
       message = std::move(send_queue_.front());
       send_queue_.pop_front();
       in_flight_ = 1;
@@ -225,9 +236,11 @@ void WinIpcImpl::WriteWaiting() {
     in_flight_ = 0;
     if (keep) {
       send_queue_.push_front(std::move(message));
-      return;
+      return taken;
     }
+    taken = true;
   }
+  return taken;
 }
 
 bool WinIpcImpl::WriteOne(const std::string& message) {

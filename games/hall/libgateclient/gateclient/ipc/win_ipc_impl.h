@@ -57,6 +57,10 @@ class WinIpcImpl : public IWinIpc {
   static constexpr uint32_t kReadLockWaitMs = 100;
   // Messages delivered in one run before the waiting sends get their turn.
   static constexpr uint32_t kMaxReadsPerPass = 100;
+  // Wakes by the read queue's event in a row that found nothing to do, before the worker stops
+  // listening to the event for one interval. A write sets the event once per message, a Send
+  // once per message sent, so only a game that sets it on its own gets there.
+  static constexpr uint32_t kMaxIdleWakes = 64;
 
   // level, text. Levels as the log sinks use them.
   using LogFn = std::function<void(int, const std::string&)>;
@@ -89,6 +93,8 @@ class WinIpcImpl : public IWinIpc {
   uint64_t delivered() const { return delivered_.load(); }
   // True while the worker holds waiting messages back for the receive bound.
   bool held_by_bound() const { return held_by_bound_.load(); }
+  // Passes the worker has made (each reads, writes and then waits).
+  uint64_t passes() const { return passes_.load(); }
 
  private:
   // How a run of reads ended.
@@ -103,7 +109,8 @@ class WinIpcImpl : public IWinIpc {
   ReadEnd ReadWaiting(uint32_t* retry_ms);
   // One message: 1 delivered, 0 nothing waits, -1 stalled.
   int ReadOne();
-  void WriteWaiting();
+  // True when at least one message left the send queue (written, or dropped as unsendable).
+  bool WriteWaiting();
   // Writes one message; true when it must stay at the front for a later pass.
   bool WriteOne(const std::string& message);
   // Sleeps up to `ms` unless Send or Close wakes it.
@@ -123,6 +130,7 @@ class WinIpcImpl : public IWinIpc {
   std::atomic<bool> stopped_{true};
   std::atomic<bool> held_by_bound_{false};
   std::atomic<uint64_t> delivered_{0};
+  std::atomic<uint64_t> passes_{0};
 
   mutable std::mutex mutex_;
   std::deque<std::string> send_queue_;  // guarded by mutex_

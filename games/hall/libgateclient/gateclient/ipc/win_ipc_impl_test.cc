@@ -502,5 +502,37 @@ TEST(WinIpcImplTest, TheReceiveBoundHoldsAFloodingGameBackAndNeverASingleMessage
   }
 }
 
+// A game that sets the hall's data-ready event over and over, with nothing behind it, must not
+// keep the worker as busy as itself: after a run of empty wakes the worker waits out an interval
+// without the event. Its messages still arrive, and so do the hall's.
+TEST(WinIpcImplTest, AGameThatOnlySetsTheEventDoesNotKeepTheWorkerBusy) {
+  uint64_t key = UniqueKey();
+  WinIpcImpl server;
+  Recorder rx;
+  ASSERT_TRUE(server.Open(Pid(), key, &rx, false));
+  GameWriter game(key);
+  platform::NamedEvent event;
+  ASSERT_TRUE(event.Open(CXQueue::DataReadyName(ToServerQueueName(Pid(), key).c_str())));
+  const uint64_t passes_before = server.passes();
+  // Ten intervals of setting it as fast as this thread can.
+  const auto start = std::chrono::steady_clock::now();
+  const auto until = start + std::chrono::milliseconds(10 * WinIpcImpl::kWorkerIntervalMs);
+  while (std::chrono::steady_clock::now() < until) {
+    for (int i = 0; i < 1000; ++i)
+      event.Set();
+  }
+  const auto took = std::chrono::steady_clock::now() - start;
+  const uint64_t passes = server.passes() - passes_before;
+  // At most a run of empty wakes per interval, and a few more at the edges.
+  const auto intervals = std::chrono::duration_cast<std::chrono::milliseconds>(took).count() /
+                             WinIpcImpl::kWorkerIntervalMs +
+                         2;
+  EXPECT_LE(passes, static_cast<uint64_t>(intervals) * (WinIpcImpl::kMaxIdleWakes + 2))
+      << "over " << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+  game.Write("still heard");
+  ASSERT_TRUE(rx.WaitFor(1));
+  EXPECT_EQ(rx.Received(), std::vector<std::string>{"still heard"});
+}
+
 }  // namespace
 }  // namespace qvc

@@ -48,8 +48,15 @@ constexpr char kAfterSwitch[] = "--after";
 int g_log_level = 3;
 
 void LogToStandardError(int level, const char* text, const char*, int) {
-  if (level >= g_log_level)
-    std::fprintf(stderr, "tarvix: [%d] %s\n", level, text != nullptr ? text : "");
+  if (level < g_log_level)
+    return;
+  // One record, one line: line breaks inside a text (some carry what a peer sent) become blanks.
+  std::string line = text != nullptr ? text : "";
+  for (char& c : line) {
+    if (c == '\n' || c == '\r')
+      c = ' ';
+  }
+  std::fprintf(stderr, "tarvix: [%d] %s\n", level, line.c_str());
 }
 
 int LogLevelFromEnvironment() {

@@ -1,22 +1,37 @@
 """The main window's images: the title bar, the user panel, the window buttons, the group-bar
-option looks, the link buttons and the About box's banner."""
-from PIL import Image, ImageDraw
+option looks, the link buttons and the About box's banner. The card fans are the login dialog's
+cards (login.py), so the hall's windows share one mark."""
+import os
+import sys
 
-import art_common as art
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from PIL import Image, ImageDraw  # noqa: E402
+
+import art_common as art  # noqa: E402
+from login import card_fan  # noqa: E402
 
 W = 600
+
+
+def fan_mark(height, cards=(("A", "spade"), ("K", "heart"), ("Q", "club"))):
+    """A small fan of playing cards `height` pixels high, cropped to what it covers."""
+    n = len(cards)
+    angles = [24 - 48 * i / (n - 1) for i in range(n)]
+    spread = [int(-30 + 60 * i / (n - 1)) for i in range(n)]
+    fan = card_fan(list(cards), angles, spread)
+    fan = fan.crop(fan.getbbox())
+    width = max(1, round(fan.size[0] * height / fan.size[1]))
+    return fan.resize((width, height), Image.LANCZOS)
 
 
 def title_bar():
     bar = art.vertical_gradient((W, 36), (0x4A, 0x86, 0xCC), (0x2F, 0x63, 0xA6))
     draw = ImageDraw.Draw(bar)
     draw.line([(0, 35), (W, 35)], fill=(0x25, 0x50, 0x88, 255))
-    # A small card-fan mark at the left, before the title text.
-    for i, colour in enumerate([(0xFF, 0xFF, 0xFF), (0xFF, 0xE0, 0x8A), (0xFF, 0xB0, 0x50)]):
-        x = 10 + i * 5
-        draw.rounded_rectangle([x, 9 - i, x + 12, 27 - i], 2, fill=colour + (255,),
-                               outline=(0x25, 0x50, 0x88, 255))
-    draw.text((13, 13), "♠", font=art.font(11), fill=(0x20, 0x20, 0x20, 255))
+    # The hall's mark at the left, before the title text (which starts 40 pixels in).
+    mark = fan_mark(28)
+    bar.alpha_composite(mark, (max(2, 20 - mark.size[0] // 2), 4))
     art.save(bar, "main/title_bar.png")
 
 
@@ -96,11 +111,10 @@ def link_buttons():
 def about_banner():
     banner = art.vertical_gradient((320, 70), (0x4A, 0x86, 0xCC), (0x2F, 0x63, 0xA6))
     draw = ImageDraw.Draw(banner)
-    for i, colour in enumerate([(0xFF, 0xFF, 0xFF), (0xFF, 0xE0, 0x8A), (0xFF, 0xB0, 0x50)]):
-        x = 22 + i * 9
-        draw.rounded_rectangle([x, 14 - i * 2, x + 22, 50 - i * 2], 3, fill=colour + (255,),
-                               outline=(0x25, 0x50, 0x88, 255))
-    draw.text((30, 22), "♣", font=art.font(18), fill=(0x20, 0x20, 0x20, 255))
+    draw.line([(0, 69), (320, 69)], fill=(0x25, 0x50, 0x88, 255))
+    # The mark in the 84 pixels the title leaves free at the left.
+    mark = fan_mark(56, (("A", "spade"), ("K", "heart"), ("Q", "club"), ("J", "diamond")))
+    banner.alpha_composite(mark, (max(2, 42 - mark.size[0] // 2), 8))
     art.save(banner, "about/banner.png")
 
 

@@ -19,14 +19,20 @@ CatalogueService::CatalogueService(testgate::LocalGate& gate, SampleHall hall)
   Install();
 }
 
+void CatalogueService::Replace(SampleHall hall, uint32_t version) {
+  std::lock_guard<std::mutex> lock(mu_);
+  hall_ = std::move(hall);
+  version_ = version;
+}
+
 void CatalogueService::Install() {
   gate_.OnTransfer(
       kHall, hc::IDAllGroupReq,
       [this](testgate::GateConnection& c, const testgate::ReceivedFrame&, const std::string&) {
         hc::AllGroupRsp reply;
-        reply.set_ver_code(kVersion);
         {
           std::lock_guard<std::mutex> lock(mu_);
+          reply.set_ver_code(version_);
           uint32_t order = static_cast<uint32_t>(hall_.groups.size());
           for (const SampleGroup& g : hall_.groups) {
             hc::groupItem* item = reply.add_items();
@@ -45,10 +51,10 @@ void CatalogueService::Install() {
         if (!request.ParseFromString(data))
           return;
         hc::AllListRsp reply;
-        reply.set_ver_code(kVersion);
         reply.set_group_id(request.group_id());
         {
           std::lock_guard<std::mutex> lock(mu_);
+          reply.set_ver_code(version_);
           for (const SampleGroup& g : hall_.groups) {
             if (g.group_id != request.group_id())
               continue;
@@ -71,7 +77,6 @@ void CatalogueService::Install() {
         if (!request.ParseFromString(data))
           return;
         hc::AllPlanRsp reply;
-        reply.set_ver_code(kVersion);
         reply.set_group_id(request.group_id());
         reply.set_list_id(request.list_id());
         const auto add = [&](const std::vector<PlanSpec>& plans) {
@@ -85,6 +90,7 @@ void CatalogueService::Install() {
         };
         {
           std::lock_guard<std::mutex> lock(mu_);
+          reply.set_ver_code(version_);
           if (request.list_id() == qvc::PlanList::kRecommendedListId) {
             add(hall_.recommended);
           } else {
@@ -122,7 +128,7 @@ void CatalogueService::Install() {
               hc::PlanAllStartPoint reply;
               reply.set_group_id(p.group_id);
               reply.set_plan_id(plan_id);
-              reply.set_ver_code(kVersion);
+              reply.set_ver_code(version_);
               reply.add_start_points(point.SerializeAsString());
               replies.push_back(reply.SerializeAsString());
               break;

@@ -49,7 +49,9 @@ struct GameRecord {
 // Brings one game up to date (update_flow.h); true when the game may be used now.
 using GameUpdater = std::function<bool(const GameRecord& game)>;
 
-// The form the sign-up flow calls: (game id, usable) -> an update was run.
+// The game's version check before a sign-up, the form the sign-up flow calls: sets `usable` when
+// the game is current or its update has just succeeded, leaves it untouched for a game the list
+// does not know; returns whether an update was run.
 using GameVersionCheck = std::function<bool(uint32_t game_id, bool& usable)>;
 
 // True when `name` can be used as the name of one folder directly below the program folder and

@@ -465,7 +465,7 @@ void MainFrame::OnJoinRsp(qv::CMD_base* command) {
   const auto& reply = static_cast<qv::CmdJoinRsp*>(command)->message;
   if (reply.join_result() == qv::matchclient::JoinRsp::JOIN_RESULT_ACCEPTED &&
       plan_tree_ != nullptr)
-    plan_tree_->RefreshPlanRow(static_cast<uint32_t>(reply.plan_id()));
+    plan_tree_->RefreshPlanRow(HallPlanId(reply.plan_id()));
   if (hot_list_ != nullptr)
     hot_list_->Refresh();
   if (qvc::PlanList* catalogue = gate_ != nullptr ? gate_->catalogue() : nullptr)

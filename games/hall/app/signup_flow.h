@@ -10,16 +10,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "games/hall/app/game_list.h"
 #include "games/hall/app/hall_gate.h"
 #include "games/hall/app/my_match.h"
 #include "platform/win_types.h"
 
 namespace hall {
-
-// The game's version check before a sign-up (the game list's CheckGameVersion): sets `usable`
-// when the game is current or its update has just succeeded, leaves it untouched for a game the
-// list does not know; returns whether an update was run.
-using GameVersionCheck = std::function<bool(uint32_t game_id, bool& usable)>;
 
 // What the sign-up road takes from its caller (the main window joins them).
 struct SignupEnv {

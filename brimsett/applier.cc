@@ -58,8 +58,9 @@ class Applier {
 int Applier::Run() {
   if (options_.wait_parent)
     WaitForParentExit(*env_.launcher, env_.sleep);
-  // Files renamed aside by an earlier run are free now that their programs have ended.
-  pending_.RetryAll();
+  // Files renamed aside by an earlier run are free now that their programs have ended; they lie
+  // in the installation folder, and nothing elsewhere is removed whatever the record says.
+  pending_.RetryAll(options_.destination);
 
   const std::string list_name = kListPrefix + options_.name + kListSuffix;
   const std::string new_list = options_.source + "/" + list_name + kCacheSuffix;

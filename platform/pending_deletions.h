@@ -27,10 +27,13 @@ class PendingDeletions {
   // The recorded paths (only absolute ones are taken from the file).
   std::vector<std::string> Paths() const;
 
-  // Removes every recorded path (a folder with its contents, links never followed), keeps those
-  // that could not be removed in the record, and deletes the record when none is left. Returns
-  // how many remain.
-  size_t RetryAll();
+  // Removes every recorded path that lies below `folder` (a folder with its contents, links never
+  // followed; no ".." part and no linked folder on the way), keeps in the record those that could
+  // not be removed and those that lie elsewhere, and deletes the record when none is left.
+  // Returns how many remain. The applier passes the installation folder it works on, where the
+  // files it set aside lie, so a damaged record (a zero byte in place of one '/' of
+  // "/home/user/hall/x.del0" leaves "/home") removes nothing else.
+  size_t RetryAll(const std::string& folder);
 
   const std::string& record_path() const { return record_path_; }
 

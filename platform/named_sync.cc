@@ -150,14 +150,13 @@ void SyncHandle::Detach() {
 
 namespace {
 
+using internal::kEventPrefix;
 using internal::kKindEvent;
 using internal::kKindMutex;
 using internal::kMutexPrefix;
 using internal::kMutexThreadMask;
 using internal::kMutexWaitersBit;
 using internal::SyncSegment;
-
-constexpr std::string_view kEventPrefix = "evt.";
 
 void InitMutex(SyncSegment* seg, const void*) {
   seg->lock.store(0, std::memory_order_relaxed);

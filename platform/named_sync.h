@@ -54,6 +54,7 @@ inline constexpr uint64_t kMutexThreadMask = kMutexWaitersBit - 1;
 inline constexpr uint32_t kKindMutex = 1;
 inline constexpr uint32_t kKindEvent = 2;
 inline constexpr std::string_view kMutexPrefix = "mtx.";
+inline constexpr std::string_view kEventPrefix = "evt.";
 
 // One attached segment; shared by the mutex and the event.
 class SyncHandle {

@@ -258,10 +258,10 @@ uint32_t CXQueue::Close() {
   return kQueueOk;
 }
 
-uint32_t CXQueue::LockForWrite() {
+uint32_t CXQueue::LockForWrite(uint32_t timeout_ms) {
   if (!mutex_.is_open())
     return kQueueCorrupt;
-  platform::WaitResult r = mutex_.Lock(kWriteLockWaitMs);
+  platform::WaitResult r = mutex_.Lock(timeout_ms);
   if (r == platform::WaitResult::kSignaled)
     return kQueueOk;
   // A writer that died holding the mutex may have torn the lists; this attempt gives up, the
@@ -272,6 +272,14 @@ uint32_t CXQueue::LockForWrite() {
 }
 
 uint32_t CXQueue::Write(const void* data, uint32_t length) {
+  return WriteMessage(data, length, true);
+}
+
+uint32_t CXQueue::TryWrite(const void* data, uint32_t length) {
+  return WriteMessage(data, length, false);
+}
+
+uint32_t CXQueue::WriteMessage(const void* data, uint32_t length, bool wait) {
   if (data == nullptr || length == 0)
     return kQueueBadArgument;
   if (uint64_t{length} >= uint64_t{block_count_ - 1} * stride_)
@@ -282,11 +290,15 @@ uint32_t CXQueue::Write(const void* data, uint32_t length) {
     return kQueueNoCreator;
   if (!writer_token_.is_open())
     return kQueueNotAttached;
-  if (writer_token_.Wait(kWriterTokenWaitMs) != platform::WaitResult::kSignaled) {
+  if (writer_token_.Wait(wait ? kWriterTokenWaitMs : 0) != platform::WaitResult::kSignaled) {
     return kQueueTimeout;
   }
   const uint32_t needed = std::max<uint32_t>(1, (length + block_data_ - 1) / block_data_);
   auto room = [&] { return Field(ql::kFreeCount) >= needed; };
+  if (!wait && !room()) {
+    writer_token_.Set();
+    return kQueueTimeout;
+  }
   uint32_t spent;
   if (!room())
     YieldUntil(room, kFreeBlockYields, kYieldMs, &spent);
@@ -331,7 +343,7 @@ uint32_t CXQueue::Write(const void* data, uint32_t length) {
       n = BlockField(n, ql::kBlockNext);
   }
   if (rc == kQueueOk)
-    rc = LockForWrite();
+    rc = LockForWrite(wait ? kWriteLockWaitMs : 0);
   if (rc != kQueueOk) {
     writer_token_.Set();
     return rc;
@@ -555,7 +567,7 @@ uint32_t CXQueue::WaitForData(uint32_t timeout_ms) {
 uint32_t CXQueue::DropOldest() {
   if (!attached())
     return kQueueNotAttached;
-  uint32_t rc = LockForWrite();
+  uint32_t rc = LockForWrite(kWriteLockWaitMs);
   if (rc != kQueueOk)
     return rc;
   Chain chain;

@@ -73,6 +73,10 @@ class CXQueue {
 
   // Queues one message of `length` bytes. Either the whole message is queued or nothing is.
   uint32_t Write(const void* data, uint32_t length);
+  // Write without waiting: the writer token, room for the whole message and the mutex must all
+  // be there at once, else 7 and nothing is queued. For a caller that must never be held up by
+  // the other process.
+  uint32_t TryWrite(const void* data, uint32_t length);
 
   // Takes the oldest message. On entry *length is the buffer's capacity, on return the bytes
   // delivered. A null buffer only reports the message: *length = its total length, nothing
@@ -122,7 +126,8 @@ class CXQueue {
   void MoveOldestToFree(const Chain& chain, uint32_t thread);
   void InitLists();
   void ResetGeometry();
-  uint32_t LockForWrite();
+  uint32_t LockForWrite(uint32_t timeout_ms);
+  uint32_t WriteMessage(const void* data, uint32_t length, bool wait);
 
   CSharedMemFile mem_;
   platform::NamedMutex mutex_;

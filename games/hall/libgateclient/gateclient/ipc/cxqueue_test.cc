@@ -493,4 +493,50 @@ TEST(CXQueueTest, WritesGiveUpWhenTheTokenOrTheMutexIsHeldElsewhere) {
   EXPECT_EQ(ReadAll(p.creator, &rc), "c");
 }
 
+// TryWrite waits for nothing: whatever the token, the room or the mutex, it answers at once, and
+// a refused message leaves no trace. Each case is put right afterwards and the next write passes.
+TEST(CXQueueTest, TryWriteNeverWaitsAndARefusalQueuesNothing) {
+  QueuePair p("try");
+  platform::NamedEvent token;
+  ASSERT_TRUE(token.Open(CXQueue::WriterTokenName(p.name.c_str())));
+  platform::NamedMutex mutex;
+  ASSERT_TRUE(mutex.Open(CXQueue::MutexName(p.name.c_str())));
+  const std::string filler(1000 * 1023, 'f');  // all blocks but one
+  struct Case {
+    const char* name;
+    std::function<void()> hold;
+    std::function<void()> release;
+    size_t length;
+  };
+  const Case cases[] = {
+      {"the token is taken", [&] { ASSERT_EQ(token.Wait(0), platform::WaitResult::kSignaled); },
+       [&] { token.Set(); }, 10},
+      {"the mutex is held", [&] { ASSERT_EQ(mutex.Lock(0), platform::WaitResult::kSignaled); },
+       [&] { mutex.Unlock(); }, 10},
+      {"no room", [&] { ASSERT_EQ(p.opener.Write(filler.data(), filler.size()), kQueueOk); },
+       [&] {
+         uint32_t rc;
+         EXPECT_EQ(ReadAll(p.creator, &rc).size(), filler.size());
+       },
+       1001},
+  };
+  for (const Case& c : cases) {
+    const uint32_t written = Word(p.creator.header() + ql::kMessagesWritten);
+    c.hold();
+    const std::string message = Pattern(c.length);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(p.opener.TryWrite(message.data(), message.size()), kQueueTimeout) << c.name;
+    // Write waits 100 ms for each of these; TryWrite none of them.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50)) << c.name;
+    c.release();
+    EXPECT_EQ(Word(p.creator.header() + ql::kMessagesWritten),
+              written + (std::string(c.name) == "no room" ? 1 : 0))
+        << c.name;
+    EXPECT_EQ(Word(p.creator.header() + ql::kUsedHead), ql::kNone) << c.name;
+    ASSERT_EQ(p.opener.TryWrite(message.data(), message.size()), kQueueOk) << c.name;
+    uint32_t rc;
+    EXPECT_EQ(ReadAll(p.creator, &rc), message) << c.name;
+  }
+}
+
 }  // namespace

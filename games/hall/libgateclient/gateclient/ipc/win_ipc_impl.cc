@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <utility>
 
 namespace qvc {
 
@@ -55,6 +56,7 @@ bool WinIpcImpl::Open(uint32_t process_id, uint64_t key, IWinIpcCallback* callba
     std::lock_guard<std::mutex> lock(mutex_);
     ok = doorbell_.Open(CXQueue::DataReadyName(read_name.c_str()));
     woken_ = false;
+    direct_ = ok;
   }
   if (!ok) {
     read_queue_.Close();
@@ -70,14 +72,34 @@ bool WinIpcImpl::Open(uint32_t process_id, uint64_t key, IWinIpcCallback* callba
 
 void WinIpcImpl::WakeLocked() {
   woken_ = true;
+  rung_ = true;
   doorbell_.Set();  // does nothing once Close has detached it
   wake_.notify_one();
 }
 
 void WinIpcImpl::Send(const void* data, uint32_t length) {
-  std::string message(static_cast<const char*>(data), data == nullptr ? 0 : length);
-  std::lock_guard<std::mutex> lock(mutex_);
-  send_queue_.push_back(std::move(message));
+  std::unique_lock<std::mutex> lock(mutex_);
+  // With nothing ahead of it, a message is written here and now when the queue takes it without
+  // waiting; that spares it the worker's wake-up. Anything else goes to the worker.
+  if (direct_ && data != nullptr && length > 0 && send_queue_.empty() && in_flight_ == 0) {
+    in_flight_ = 1;
+    lock.unlock();
+    const bool written = write_queue_.TryWrite(data, length) == kQueueOk;
+    lock.lock();
+    in_flight_ = 0;
+    write_done_.notify_all();
+    if (written) {
+      // The worker is woken all the same, off this message's way: the game's answer then finds
+      // it awake instead of waiting for its wake-up.
+      WakeLocked();
+      return;
+    }
+    // Sends that came meanwhile are newer: this one stays ahead of them.
+    send_queue_.emplace_front(static_cast<const char*>(data), length);
+    WakeLocked();
+    return;
+  }
+  send_queue_.emplace_back(static_cast<const char*>(data), data == nullptr ? 0 : length);
   WakeLocked();
 }
 
@@ -101,8 +123,11 @@ void WinIpcImpl::Close() {
   std::unique_lock<std::mutex> lifecycle(lifecycle_);
   StopAndJoinLocked(lifecycle);
   {
-    // Send may run on another thread right now: the doorbell goes under the lock it rings under.
-    std::lock_guard<std::mutex> lock(mutex_);
+    // Send may run on another thread right now: it writes no more once direct_ is clear, and
+    // the doorbell goes under the lock it rings under.
+    std::unique_lock<std::mutex> lock(mutex_);
+    direct_ = false;
+    write_done_.wait(lock, [this] { return in_flight_ == 0; });
     doorbell_.Close();
   }
   read_queue_.Close();
@@ -132,7 +157,10 @@ void WinIpcImpl::Run() {
     const bool wrote = WriteWaiting();
     if (stop_)
       break;
-    idle_wakes = signalled && !wrote && delivered_.load() == delivered_before ? idle_wakes + 1 : 0;
+    // A wake with Send or Close behind it is never idle.
+    const bool rung = TakeRung();
+    idle_wakes =
+        signalled && !rung && !wrote && delivered_.load() == delivered_before ? idle_wakes + 1 : 0;
     signalled = false;
     if (end == ReadEnd::kMore)
       continue;
@@ -148,6 +176,11 @@ void WinIpcImpl::Run() {
     }
   }
   stopped_ = true;
+}
+
+bool WinIpcImpl::TakeRung() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::exchange(rung_, false);
 }
 
 void WinIpcImpl::Pause(uint32_t ms) {
@@ -222,9 +255,11 @@ bool WinIpcImpl::WriteWaiting() {
   while (!stop_) {
     std::string message;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::unique_lock<std::mutex> lock(mutex_);
       // What Send rang for is taken from here on; a later Send rings again.
       woken_ = false;
+      // A Send writing by itself finishes first (it never waits), so the order holds.
+      write_done_.wait(lock, [this] { return in_flight_ == 0; });
       if (send_queue_.empty())
         return taken;
       message = std::move(send_queue_.front());
@@ -234,6 +269,7 @@ bool WinIpcImpl::WriteWaiting() {
     bool keep = WriteOne(message);
     std::lock_guard<std::mutex> lock(mutex_);
     in_flight_ = 0;
+    write_done_.notify_all();
     if (keep) {
       send_queue_.push_front(std::move(message));
       return taken;

@@ -3,7 +3,9 @@
 // sleeps only while there is nothing to do: it wakes when the other side has written (the read
 // queue's data-ready event, which each write sets), when Send has queued a message (Send sets the
 // same event: the doorbell) or when Close asks it to stop, and looks again at least every
-// kWorkerIntervalMs.
+// kWorkerIntervalMs. A Send with nothing ahead of it writes the message itself when the queue
+// takes it without waiting, sparing it the worker's wake-up (the worker is woken beside it, for
+// the answer); the order of messages holds either way.
 //
 // What it hands to the callback is bounded in rate (messages and bytes; see IpcReceiveBounds): a
 // game writing as fast as it can is read only as fast as the bound lets it through, and the rest
@@ -11,10 +13,11 @@
 // the bound, is never held back.
 //
 // Threads: the owner calls Open / Close, any thread may call Send, the worker runs the queues and
-// the callback. `mutex_` guards send_queue_, the doorbell and the wake flag; it is never held
-// while a queue is read or written or while the callback runs. `lifecycle_` serialises Open and
-// Close, which joins the worker before the queues are detached. Every wait inside a pass is
-// bounded (the queue's limits), so Close returns within about one pass.
+// the callback; the write queue is written by one thread at a time (the worker, or a Send writing
+// by itself, marked in flight). `mutex_` guards send_queue_, that mark, the doorbell and the wake
+// flag; it is never held while a queue is read or written or while the callback runs. `lifecycle_`
+// serialises Open and Close, which joins the worker before the queues are detached. Every wait
+// inside a pass is bounded (the queue's limits), so Close returns within about one pass.
 //
 // Messages that can never cross are dropped and logged instead of blocking the channel: one
 // longer than the write queue can hold, and an incoming one whose blocks are corrupt.
@@ -115,6 +118,8 @@ class WinIpcImpl : public IWinIpc {
   bool WriteOne(const std::string& message);
   // Sleeps up to `ms` unless Send or Close wakes it.
   void Pause(uint32_t ms);
+  // Whether Send or Close rang since the last call.
+  bool TakeRung();
   // Sets the doorbell and wakes a pause. REQUIRES: mutex_ held.
   void WakeLocked();
   void Log(int level, const std::string& text);
@@ -134,11 +139,16 @@ class WinIpcImpl : public IWinIpc {
 
   mutable std::mutex mutex_;
   std::deque<std::string> send_queue_;  // guarded by mutex_
-  size_t in_flight_ = 0;                // guarded by mutex_
+  // A message being written, by the worker or by Send itself; one at a time, so the order holds.
+  size_t in_flight_ = 0;  // guarded by mutex_
+  std::condition_variable write_done_;
+  // Send may write by itself: from Open until Close detaches the queues. Guarded by mutex_.
+  bool direct_ = false;
   // The read queue's data-ready event, attached once more so that Send can set it from its own
   // thread. Guarded by mutex_.
   platform::NamedEvent doorbell_;
   bool woken_ = false;  // guarded by mutex_: Send or Close since the worker last looked
+  bool rung_ = false;   // guarded by mutex_: the same, cleared only by the idle count
   std::condition_variable wake_;
 
   std::atomic<uint32_t> last_receive_;

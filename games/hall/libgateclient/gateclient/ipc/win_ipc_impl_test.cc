@@ -26,6 +26,12 @@ uint64_t UniqueKey() {
   return ++counter;
 }
 
+uint32_t Word(const unsigned char* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
 uint32_t Pid() {
   return static_cast<uint32_t>(getpid());
 }
@@ -338,7 +344,10 @@ TEST(WinIpcImplTest, EveryWaitingMessageIsDeliveredInOrderOneCallbackEach) {
     // one run of reads.
     std::vector<std::string> sent;
     for (int i = 0; i < 300; ++i) {
-      sent.push_back("m" + std::to_string(i) + std::string(i % 7, 'x'));
+      std::string message(1, 'm');
+      message += std::to_string(i);
+      message.append(static_cast<size_t>(i % 7), 'x');
+      sent.push_back(std::move(message));
       game.Write(sent.back());
     }
     ASSERT_TRUE(rx.WaitFor(sent.size(), 10000)) << c.name;
@@ -532,6 +541,48 @@ TEST(WinIpcImplTest, AGameThatOnlySetsTheEventDoesNotKeepTheWorkerBusy) {
   game.Write("still heard");
   ASSERT_TRUE(rx.WaitFor(1));
   EXPECT_EQ(rx.Received(), std::vector<std::string>{"still heard"});
+}
+
+// Send writes by itself when nothing is ahead of it; once Close has returned nothing more reaches
+// the queue, however many Sends still come from another thread.
+TEST(WinIpcImplTest, NothingIsWrittenAfterCloseReturnsWhileAnotherThreadSends) {
+  for (int round = 0; round < 20; ++round) {
+    uint64_t key = UniqueKey();
+    WinIpcImpl server;
+    Recorder unused;
+    ASSERT_TRUE(server.Open(Pid(), key, &unused, false));
+    CXQueue probe;  // the game's side of the queue the hall writes
+    ASSERT_EQ(probe.Open(ToClientQueueName(Pid(), key).c_str()), kQueueOk);
+    std::atomic<bool> closed{false};
+    std::atomic<int> sent_after_close{0};
+    std::atomic<bool> done{false};
+    // Read as the game would, so that there is always room and Send keeps writing by itself.
+    std::thread game([&] {
+      char buffer[16];
+      while (!done.load()) {
+        uint32_t length = sizeof buffer, seq = 0;
+        if (probe.Read(buffer, &length, &seq, nullptr, 100) != kQueueOk)
+          std::this_thread::yield();
+      }
+    });
+    std::thread sender([&] {
+      while (sent_after_close.load() < 200) {
+        server.Send("s", 1);
+        if (closed.load())
+          sent_after_close.fetch_add(1);
+      }
+    });
+    while (Word(probe.header() + ql::kMessagesWritten) < 2000)
+      std::this_thread::yield();
+    server.Close();
+    const uint32_t written = Word(probe.header() + ql::kMessagesWritten);
+    closed = true;
+    sender.join();
+    done = true;
+    game.join();
+    EXPECT_EQ(Word(probe.header() + ql::kMessagesWritten), written) << "round " << round;
+    EXPECT_GE(server.pending_sends(), 200u) << "kept, not written";
+  }
 }
 
 }  // namespace

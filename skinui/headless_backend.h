@@ -5,6 +5,7 @@
 // backend object.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,10 @@ struct DrawOp {
 class HeadlessWindow : public NativeWindow {
  public:
   void Show(bool show) override { visible_ = show; }
-  void Raise() override { ++raise_count_; }
+  void Raise() override {
+    ++raise_count_;
+    raise_order_ = NextRaiseOrder();
+  }
   void SetTitle(const std::string& title) override { title_ = title; }
   void SetBounds(const RECT& rect) override { bounds_ = rect; }
   RenderTarget& BeginPaint() override;
@@ -31,6 +35,9 @@ class HeadlessWindow : public NativeWindow {
 
   bool visible() const { return visible_; }
   int raise_count() const { return raise_count_; }
+  // Increases with every raise of any headless window: the window raised last has the highest
+  // (0: never raised).
+  int raise_order() const { return raise_order_; }
   const std::string& title() const { return title_; }
   const RECT& bounds() const { return bounds_; }
   int paint_count() const { return paint_count_; }
@@ -40,7 +47,12 @@ class HeadlessWindow : public NativeWindow {
  private:
   class Recorder;
   bool visible_ = false;
+  static int NextRaiseOrder() {
+    static std::atomic<int> order{0};
+    return ++order;
+  }
   int raise_count_ = 0;
+  int raise_order_ = 0;
   std::string title_;
   RECT bounds_;
   int paint_count_ = 0;

@@ -98,6 +98,34 @@ TEST(RemoteWindowTest, ForegroundRequestRaisesAWindowShownAlready) {
   wnd.DestroyWindow();
 }
 
+// A hall asked forward while its login dialog is open: the dialog, which it owns, must stay above
+// it (and a hidden owned window stays hidden), or the hall would show a window that takes no input.
+TEST(RemoteWindowTest, ForegroundRequestKeepsTheOwnedWindowsAboveTheirOwner) {
+  const std::string title = UniqueTitle("Hall with a dialog");
+  RecordingWindow hall;
+  ASSERT_NE(hall.Create(nullptr, title.c_str(), WS_VISIBLE, 0), nullptr);
+  RecordingWindow dialog, hidden, inner, stranger;
+  ASSERT_NE(dialog.Create(hall.GetHWND(), "", WS_VISIBLE, 0), nullptr);
+  ASSERT_NE(hidden.Create(hall.GetHWND(), "", 0, 0), nullptr);
+  ASSERT_NE(inner.Create(dialog.GetHWND(), "", WS_VISIBLE, 0), nullptr);
+  ASSERT_NE(stranger.Create(nullptr, "", WS_VISIBLE, 0), nullptr);
+  ASSERT_TRUE(SetForegroundWindow(hall.GetHWND()));
+  HeadlessWindow* h = HeadlessWindowOf(hall.GetHWND());
+  HeadlessWindow* d = HeadlessWindowOf(dialog.GetHWND());
+  HeadlessWindow* i = HeadlessWindowOf(inner.GetHWND());
+  ASSERT_NE(h, nullptr);
+  ASSERT_NE(d, nullptr);
+  ASSERT_NE(i, nullptr);
+  EXPECT_GT(h->raise_order(), 0);
+  EXPECT_GT(d->raise_order(), h->raise_order());
+  EXPECT_GT(i->raise_order(), d->raise_order());
+  EXPECT_FALSE(HeadlessWindowOf(hidden.GetHWND())->visible());
+  EXPECT_EQ(HeadlessWindowOf(hidden.GetHWND())->raise_count(), 0);
+  EXPECT_EQ(HeadlessWindowOf(stranger.GetHWND())->raise_count(), 0);
+  stranger.DestroyWindow();
+  hall.DestroyWindow();
+}
+
 // Closing a titled window stops its link's thread at once rather than after the thread's next
 // poll: dialogs open and close often, and each close would otherwise hold the window thread.
 TEST(RemoteWindowTest, ClosingATitledWindowDoesNotWaitOnItsLink) {

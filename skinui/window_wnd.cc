@@ -87,8 +87,20 @@ void CWindowWnd::ShowWindow(bool show, bool /*take_focus*/) {
 
 void CWindowWnd::BringToFront() {
   ShowWindow(true);
+  RaiseWithOwned();
+}
+
+void CWindowWnd::RaiseWithOwned() {
   if (native_)
     native_->Raise();
+  // Owned windows stay above their owner: a modal dialog must not end up behind the window it
+  // blocks, where it could not be reached.
+  const HWND self = hwnd_.load();
+  for (HWND other : internal::WindowsOfThread()) {
+    CWindowWnd* w = WindowFromHandle(other);
+    if (w != nullptr && w != this && w->owner_ == self && w->visible_)
+      w->RaiseWithOwned();
+  }
 }
 
 UINT CWindowWnd::ShowModal() {

@@ -37,7 +37,7 @@ class CWindowWnd {
 
   void ShowWindow(bool show = true, bool take_focus = true);
   // Shows the window if it is hidden and brings it in front of the others (also when it was
-  // shown already, behind another window).
+  // shown already, behind another window); the shown windows it owns come along above it.
   void BringToFront();
 
   // Shows the window and runs a nested loop until it is destroyed; the owner takes no input
@@ -95,6 +95,8 @@ class CWindowWnd {
 
   std::atomic<HWND> hwnd_{nullptr};
   HWND owner_ = nullptr;
+  // Raises the window, then the shown windows it owns above it (theirs above them).
+  void RaiseWithOwned();
   std::string title_;
   RECT rect_;
   bool visible_ = false;

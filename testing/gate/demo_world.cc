@@ -128,7 +128,7 @@ void DemoWorld::Build() {
     plan.plan_id = 100000 + n;
     plan.order = 0;
     plan.plan_type = shape.plan_type;
-    plan.name = std::string(kGameNames[0]) + shape.name + std::to_string(n + 1) + "号";
+    plan.name = shape.name + std::to_string(n + 1) + "号";
     plan.fixed_count = shape.plan_type == kStartsWhenFull ? shape.seats : 0;
     plan.free_join = shape.fee[0] == '\0';
     plan.show_join = shape.fee;

@@ -64,9 +64,12 @@ void RunMainFrame(HINSTANCE instance, const std::string& ansi_title, const std::
   if (frame != nullptr &&
       frame->Create(nullptr, ansi_title.c_str(), kMainFrameStyle, kMainFrameExStyle, 0, 0,
                     kMainFrameWidth, kMainFrameHeight) != nullptr) {
+    const HWND window = frame->GetHWND();
     frame->CenterWindow();
     frame->ShowWindow(true);
     skinui::CPaintManagerUI::MessageLoop();
+    if (skinui::IsWindow(window))
+      frame->DestroyWindow();
   }
   skinui::CPaintManagerUI::Term();
 }

@@ -79,7 +79,9 @@ bool ApplierReadsBack(const std::string& parameters, const std::string& dir,
                       const std::string& cache, const std::string& self);
 
 // The main window's run: a new main window at 600 x 800 with the title (ANSI), centred and
-// shown, then the message loop until WM_QUIT. Skins are read from `program_dir`.
+// shown, then the message loop until WM_QUIT. Skins are read from `program_dir`. A main window
+// still there when the loop ends (the close button and a restart end it by WM_QUIT) is destroyed
+// then, so that it stops what it started and lets go of itself before the program winds down.
 void RunMainFrame(HINSTANCE instance, const std::string& ansi_title, const std::string& program_dir,
                   const std::function<skinui::CWindowWnd*()>& make_main_frame);
 

@@ -416,6 +416,38 @@ TEST_F(HallAppTest, TheMainWindowRunsCentredAtItsSizeUntilItEnds) {
   SetAnsiCodePage("");
 }
 
+// A main window that ends the loop with WM_QUIT and stays up, as the hall's close button does.
+class QuittingFrame : public skinui::CWindowWnd {
+ public:
+  explicit QuittingFrame(FrameLog& log) : log_(log) { ++log_.made; }
+  const char* GetWindowClassName() const override { return "QuittingFrame"; }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_SHOWWINDOW && wParam != 0) {
+      log_.shown = true;
+      skinui::PostQuitMessage(0);
+    }
+    return CWindowWnd::HandleMessage(message, wParam, lParam);
+  }
+
+ protected:
+  void OnFinalMessage(HWND) override {
+    log_.ended = true;
+    delete this;
+  }
+
+ private:
+  FrameLog& log_;
+};
+
+TEST_F(HallAppTest, AMainWindowLeftUpWhenTheLoopEndsIsDestroyedBeforeTheRunReturns) {
+  FrameLog log;
+  RunMainFrame(nullptr, "t", dir_, [&log] { return new QuittingFrame(log); });
+  EXPECT_EQ(log.made, 1);
+  EXPECT_TRUE(log.shown);
+  EXPECT_TRUE(log.ended) << "the window stayed behind the ended loop";
+  EXPECT_TRUE(skinui::internal::WindowsOfThread().empty());
+}
+
 TEST_F(HallAppTest, AMainWindowThatCannotBeMadeEndsTheRun) {
   RunMainFrame(nullptr, "t", dir_, [] { return nullptr; });
   FrameLog log;

@@ -234,8 +234,9 @@ void MainFrame::OnLoginResult(qv::CMD_base* command) {
     return;
   AccountRecord& account = *env_.account;
   if (env_.accounts != nullptr) {
+    // The reply's own id: the session may already hold a later login's.
     account.save_password = env_.accounts->LoadSavePassword();
-    env_.accounts->SaveAccount(account.account, account.clear_password, gate_->user_id(),
+    env_.accounts->SaveAccount(account.account, account.clear_password, reply.user_id(),
                                account.save_password);
   }
   const qv::types::BaseUserInfo user = gate_->base_info();

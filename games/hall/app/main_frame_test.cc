@@ -18,6 +18,7 @@
 #include "games/hall/ui/process_req_win.h"
 #include "gateclient/client_frame/net_result.h"
 #include "gateclient/command/typed_commands.h"
+#include "gateclient/log/log_sink_list.h"
 #include "interface/command_ids.h"
 #include "platform/registry.h"
 #include "platform/web_link.h"
@@ -44,11 +45,10 @@ class CountingResultWindow : public ProcessReqWin {
  public:
   void OnNetResult(qv::CMD_base* command, uint32_t a, uint32_t b) override {
     seen.push_back({command->kind, command->subid});
-    last_low = a;
-    last_high = b;
+    sessions.push_back({a, b});
   }
   std::vector<std::pair<uint16_t, uint16_t>> seen;
-  uint32_t last_low = 0, last_high = 0;
+  std::vector<std::pair<uint32_t, uint32_t>> sessions;  // low and high half, as seen
 };
 
 class MainFrameTest : public ::testing::Test {
@@ -147,9 +147,11 @@ uint32_t References(const qv::CMD_base* command) {
   return static_cast<const qv::CommonDeleteHandler*>(command->releaser)->count();
 }
 
-qv::CMD_base* LoginReply(int result, const std::string& info) {
+// The session's user (the recording gate's) is 10001; a reply may name another.
+qv::CMD_base* LoginReply(int result, const std::string& info, uint64_t user_id = 10001) {
   auto* reply = new qv::CmdLoginRsp;
   reply->message.set_login_result(static_cast<qv::client::LoginRsp::Result>(result));
+  reply->message.set_user_id(user_id);
   if (!info.empty())
     reply->message.set_login_info(info);
   return reply;
@@ -253,7 +255,8 @@ TEST_F(MainFrameTest, SuccessfulLoginShowsThePlayerAsksForFundsAndKeepsTheAccoun
     user.set_nick_name("牌桌上的风");
     gate_.SetBaseInfo(user);
     gate_.Clear();
-    Deliver(LoginReply(0, ""));
+    // The account is kept under the reply's id; the funds are asked for the session's user.
+    Deliver(LoginReply(0, "", 10007));
     skinui::CControlUI* face = skinui::TestDriver::Find(*frame_, "UserFace");
     ASSERT_NE(face, nullptr);
     EXPECT_EQ(std::string(face->GetBkImage()), c.image) << c.face_id;
@@ -273,7 +276,7 @@ TEST_F(MainFrameTest, SuccessfulLoginShowsThePlayerAsksForFundsAndKeepsTheAccoun
   const auto saved = accounts_->LoadAccountList();
   ASSERT_EQ(saved.size(), 1u);
   EXPECT_EQ(saved[0].account, "player01");
-  EXPECT_EQ(saved[0].user_id, 10001u);
+  EXPECT_EQ(saved[0].user_id, 10007u);
   EXPECT_EQ(accounts_->LoadLastAccount(), "player01");
 }
 
@@ -334,6 +337,9 @@ TEST_F(MainFrameTest, EveryResultReachesTheResultWindowsAndIsReleased) {
       {new qv::CmdJoinRsp, 3},
       {new qv::CmdMatchPrize, 0},
       {new qv::CmdAllGroupRsp, 0},
+      {new qv::CmdAllListRsp, 0},
+      {new qv::CmdAllPlanRsp, 0},
+      {new qv::CmdPlanAllStartPoint, 0},
       {new qv::CmdCaptchaRsp, 0},
       {new qv::CmdRegisterRsp, 0},
   };
@@ -343,18 +349,51 @@ TEST_F(MainFrameTest, EveryResultReachesTheResultWindowsAndIsReleased) {
     qv::AttachReleaser(command);
     qv::AddRefCommand(command);
     const uint16_t kind = command->kind, subid = command->subid;
-    Deliver(command, c.session);
-    ASSERT_FALSE(window.seen.empty());
-    EXPECT_EQ(window.seen.back(), std::make_pair(kind, subid));
-    EXPECT_EQ(window.last_low, static_cast<uint32_t>(c.session));
-    EXPECT_EQ(window.last_high, static_cast<uint32_t>(c.session >> 32));
+    const size_t first = window.seen.size();
+    Deliver(command, c.session);  // a trace the handling posts comes after it
+    ASSERT_GT(window.seen.size(), first);
+    EXPECT_EQ(window.seen[first], std::make_pair(kind, subid));
+    EXPECT_EQ(window.sessions[first].first, static_cast<uint32_t>(c.session));
+    EXPECT_EQ(window.sessions[first].second, static_cast<uint32_t>(c.session >> 32));
     EXPECT_EQ(References(command), 1u) << kind << "," << subid;
     qv::ReleaseCommand(command);
   }
-  // A login reply is the window's own: no result window sees it.
+  // A login reply is the window's own: no result window sees it, and it is released too.
   const size_t before = window.seen.size();
-  Deliver(LoginReply(0, ""));
+  qv::CMD_base* login = LoginReply(0, "");
+  qv::AttachReleaser(login);
+  qv::AddRefCommand(login);
+  Deliver(login);
   EXPECT_EQ(window.seen.size(), before);
+  EXPECT_EQ(References(login), 1u);
+  qv::ReleaseCommand(login);
+}
+
+// What the log sinks were handed at the failure level.
+std::vector<std::string>& FailureLines() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+void RecordFailures(int level, const char* text, const char*, int) {
+  if (level == kLogFailure)
+    FailureLines().push_back(text != nullptr ? text : "");
+}
+
+TEST_F(MainFrameTest, ARefusedLoginIsLoggedWithoutThePasswordOrItsDigest) {
+  GetLogSinkList().Add(&RecordFailures);
+  FailureLines().clear();
+  Open();
+  skinui::TestDriver::AnswerNextModal([&](skinui::WindowImplBase& dialog) {
+    skinui::TestDriver d;
+    d.Click(dialog, "button_2");
+  });
+  boxes_.AnswerNext(IDYES);
+  Deliver(LoginReply(3, ""));
+  ASSERT_EQ(FailureLines().size(), 1u);
+  const std::string& line = FailureLines()[0];
+  EXPECT_EQ(line, "登录失败了:token=119,account=player01");
+  EXPECT_EQ(line.find("secret99"), std::string::npos);
+  EXPECT_EQ(line.find("pass"), std::string::npos);
 }
 
 TEST_F(MainFrameTest, ResultsStillQueuedWhenTheWindowGoesAreReleased) {

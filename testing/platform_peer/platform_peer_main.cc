@@ -3,13 +3,18 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "platform/end_request.h"
 #include "platform/file_util.h"
 #include "platform/named_sync.h"
+#include "platform/process.h"
 #include "platform/shared_memory.h"
 
 namespace {
@@ -60,6 +65,30 @@ int main(int argc, char** argv) {
     std::string out;
     for (int i = 3; i < argc; ++i) out += std::string(argv[i]) + "\n";
     return WriteOut(arg(2), out);
+  }
+  if (cmd == "end-request") {  // end-request <out> orderly|hang|child
+    // Writes "ready", then "got <signal>" at the first request; "orderly" then ends, "hang"
+    // stays until it is ended, "child" first starts `sleep` and writes "child <pid>".
+    const std::string out = arg(2), mode = arg(3);
+    std::atomic<int> got{0};
+    platform::EndRequestWatcher watcher([&got](int signal) { got.store(signal); });
+    if (!watcher.ok()) return kFailed;
+    std::unique_ptr<platform::Process> child;
+    if (mode == "child") {
+      platform::LaunchOptions o;
+      o.program = argv[0];
+      o.args = {"sleep", "60000"};
+      std::string error;
+      child = platform::SystemProcessLauncher().Launch(o, &error);
+      if (child == nullptr) return kFailed;
+      if (WriteOut(out.c_str(), "child " + std::to_string(child->pid())) != 0) return kFailed;
+    } else if (WriteOut(out.c_str(), "ready") != 0) {
+      return kFailed;
+    }
+    while (got.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (WriteOut(out.c_str(), "got " + std::to_string(got.load())) != 0) return kFailed;
+    if (mode == "hang") std::this_thread::sleep_for(std::chrono::seconds(60));
+    return 0;
   }
   if (cmd == "shm-fill") {  // shm-fill <name> <size> <byte>
     platform::SharedMemory shm;

@@ -5,6 +5,9 @@
 // The program takes no arguments of its own but one: "--after <pid>", with which a hall that
 // restarts itself (after a refused login) starts its successor, so that the successor begins only
 // once the old hall has let go of its single-instance lock and its window title.
+//
+// SIGTERM, SIGINT and SIGHUP end the hall as its close button does once answered (no question);
+// a second one ends it at once.
 #include <curl/curl.h>
 #include <unistd.h>
 
@@ -29,10 +32,12 @@
 #include "games/hall/app/register_dialog.h"
 #include "games/hall/app/update_flow.h"
 #include "gateclient/log/log_sink_list.h"
+#include "platform/end_request.h"
 #include "platform/file_util.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/web_link.h"
+#include "skinui/message_queue.h"
 #include "skinui/paint_manager.h"
 #include "skinui/sdl/sdl_backend.h"
 
@@ -89,6 +94,15 @@ std::string ProgramPath() {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // Asked to end from outside (the desktop session ends, `kill`, Ctrl+C): the window thread's
+  // loops end as they do after the close button, and the hall winds down in order. Made before
+  // any other thread, which all leave the request to it.
+  MSG unused;
+  skinui::PeekMessage(&unused);  // makes the window thread's queue, for the request to reach
+  const DWORD window_thread = skinui::GetCurrentThreadId();
+  platform::EndRequestWatcher end_requests(
+      [window_thread](int) { skinui::PostThreadMessage(window_thread, WM_QUIT, 0, 0); });
+
   platform::ProcessLauncher& launcher = platform::SystemProcessLauncher();
   if (const pid_t predecessor = PredecessorOf(argc, argv))
     launcher.WaitForPid(predecessor, kPredecessorWaitMs);

@@ -1,12 +1,17 @@
-// The hall restarting itself after a refused login, with real processes: the real `tarvix` of a
-// program folder laid out by `cmake --install` runs on a private X display (Xvfb) against a local
-// gate that refuses every login. The player presses Enter in the login dialog (its saved account
-// filled in) and again on the refusal's notice; the hall then starts a new hall and ends. The new
-// one must come up (take the single-instance lock, make its main window, reach the gate) once the
-// old one is gone: a new hall that went ahead while the old one still held the lock and its window
-// title would only bring the old window forward and end, which would leave no hall at all. So the
-// test holds the old hall (SIGSTOP) the moment its successor appears, still holding both, and lets
-// it go on only after a while in which the successor must have waited.
+// The real `tarvix` of a program folder laid out by `cmake --install`, run on a private X display
+// (Xvfb) against a local gate and handled as a person handles it, with xdotool.
+//
+// The hall restarting itself after a refused login: the gate refuses every login. The player
+// presses Enter in the login dialog (its saved account filled in) and again on the refusal's
+// notice; the hall then starts a new hall and ends. The new one must come up (take the
+// single-instance lock, make its main window, reach the gate) once the old one is gone: a new hall
+// that went ahead while the old one still held the lock and its window title would only bring the
+// old window forward and end, which would leave no hall at all. So the test holds the old hall
+// (SIGSTOP) the moment its successor appears, still holding both, and lets it go on only after a
+// while in which the successor must have waited.
+//
+// The hall asked to end from outside (SIGTERM, as when the desktop session ends) ends in order:
+// its connection to the gate is closed and it exits with 0.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -77,7 +82,7 @@ pid_t ChildHallOf(pid_t parent, const std::string& program) {
   return 0;
 }
 
-class HallRestartTest : public ::testing::Test {
+class TarvixProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!testing::XvfbDisplay::Available())
@@ -95,7 +100,6 @@ class HallRestartTest : public ::testing::Test {
                                           "[update]\nurl_update=http://127.0.0.1:9/\n"));
 
     services_.AddAccount({kAccount, kPassword, kUserId});
-    services_.SetLoginResult(testgate::HallServices::kLoginWrongPassword);
     ASSERT_TRUE(gate_.Start());
     ASSERT_TRUE(platform::WriteFileAtomic(
         platform::JoinPath(dir_, "LobbyData/addr.ini"),
@@ -171,7 +175,8 @@ class HallRestartTest : public ::testing::Test {
   std::vector<pid_t> started_;
 };
 
-TEST_F(HallRestartTest, ARefusedLoginStartsANewHallThatComesUpOnceTheOldOneIsGone) {
+TEST_F(TarvixProcessTest, ARefusedLoginStartsANewHallThatComesUpOnceTheOldOneIsGone) {
+  services_.SetLoginResult(testgate::HallServices::kLoginWrongPassword);
   std::unique_ptr<platform::Process> old_hall = StartHall();
   ASSERT_NE(old_hall, nullptr);
   // Its main window's first layout started the gate client, and the login dialog is up.
@@ -221,6 +226,34 @@ TEST_F(HallRestartTest, ARefusedLoginStartsANewHallThatComesUpOnceTheOldOneIsGon
   EXPECT_TRUE(PressUntil("Escape", [&] {
     return launcher.WaitForPid(new_pid, 1000) == platform::WaitOutcome::kExited;
   })) << "the new hall did not end";
+}
+
+TEST_F(TarvixProcessTest, ATermSignalEndsTheHallInOrderAtItsLoginOrLoggedIn) {
+  struct Case {
+    const char* what;
+    bool log_in;
+  } cases[] = {{"at its login dialog", false}, {"logged in", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int connections = gate_.accepted();
+    std::unique_ptr<platform::Process> hall = StartHall();
+    ASSERT_NE(hall, nullptr);
+    ASSERT_TRUE(gate_.WaitForAccepted(connections + 1, 60s)) << "the hall never reached the gate";
+    ASSERT_TRUE(gate_.WaitForOpen(1, 10s));
+    if (c.log_in) {
+      const size_t logins = services_.logins().size();
+      ASSERT_TRUE(PressUntil("Return", [&] {
+        return WaitFor([&] { return services_.logins().size() > logins; }, 1s);
+      })) << "the login dialog did not take Enter";
+    }
+    ASSERT_EQ(::kill(hall->pid(), SIGTERM), 0);
+    platform::ExitStatus status;
+    ASSERT_EQ(hall->Wait(30000, &status), platform::WaitOutcome::kExited)
+        << "the hall did not end when asked to";
+    EXPECT_EQ(status.signal, 0) << "the hall was ended by the signal, not in order";
+    EXPECT_EQ(status.code, 0);
+    EXPECT_TRUE(gate_.WaitForOpen(0, 10s)) << "the hall's connection stayed open";
+  }
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ tarvix_library(hall_main_frame
 
 tarvix_test(hall_main_frame_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/main_frame_test.cc
-  LIBS hall_main_frame update_server_fixture platform_registry)
+  LIBS hall_main_frame hall_plan_views_testing update_server_fixture platform_registry)
 target_compile_definitions(hall_main_frame_test PRIVATE
                            HALL_PROGRAM_FOLDER="${CMAKE_BINARY_DIR}/bin")
 

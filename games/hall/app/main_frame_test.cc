@@ -14,7 +14,12 @@
 #include "games/hall/app/account_store.h"
 #include "games/hall/app/hall_plan_manager.h"
 #include "games/hall/app/my_match.h"
+#include "games/hall/app/testing/plan_catalogue.h"
 #include "games/hall/app/testing/recording_hall_gate.h"
+#include "games/hall/app/ui_left_group.h"
+#include "games/hall/app/ui_plan_list.h"
+#include "skinui/button.h"
+#include "skinui/list.h"
 #include "games/hall/ui/process_req_win.h"
 #include "gateclient/client_frame/net_result.h"
 #include "gateclient/command/typed_commands.h"
@@ -474,6 +479,54 @@ TEST_F(MainFrameTest, MaximiseAndRestoreSwapTheirButtons) {
   EXPECT_TRUE(skinui::TestDriver::Find(*frame_, "maxbtn")->IsVisible());
   EXPECT_EQ(frame_->GetClientSize().cx, kMainWindowWidth);
   EXPECT_EQ(frame_->GetClientSize().cy, kMainWindowHeight);
+}
+
+// The plan ids of the tree's item rows, top to bottom.
+std::vector<uint32_t> ItemRows(const UIPlanList& tree) {
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < tree.GetCount(); ++i) {
+    const skinui::CControlUI* row = tree.GetItemAt(i);
+    if (row->GetName() != UIPlanList::kItemRowName)
+      continue;
+    const auto* node = reinterpret_cast<const PlanTreeNode*>(row->GetTag());
+    ids.push_back(static_cast<uint32_t>(node->data().id));
+  }
+  return ids;
+}
+
+TEST_F(MainFrameTest, TheCataloguesAnswersFillTheBarAndTheTree) {
+  testing::CatalogueFixture fixture;
+  fixture.SetGroups({{7, "斗地主"}, {8, "掼蛋"}});
+  fixture.SetLists(7, {{121, "满人赛"}});  // list ids below 99 are the special lists
+  fixture.SetPlans(7, 121,
+                   {{.plan_id = 103, .name = "三人赛"},
+                    {.plan_id = 101, .name = "六人赛"},
+                    {.plan_id = 102, .name = "九人赛"}});
+  gate_.SetCatalogue(&fixture.catalogue());
+  Open();
+  auto* groups = new qv::CmdAllGroupRsp;
+  Deliver(groups);  // the bar rebuilds and chooses the first group, which shows its lists
+  ASSERT_NE(frame_->group_bar(), nullptr);
+  EXPECT_EQ(frame_->group_bar()->options().size(), 2u);
+  EXPECT_EQ(frame_->group_bar()->SelectedGroup(), 7u);
+  EXPECT_EQ(frame_->plan_tree()->current_group(), 7u);
+  EXPECT_EQ(account_.group_id, 7u);
+  // Each new row goes directly under its type, so the rows read the catalogue's list backwards.
+  EXPECT_EQ(ItemRows(*frame_->plan_tree()), (std::vector<uint32_t>{102, 101, 103}));
+
+  // A plan answer for the shown group shows that list again: a row that stays keeps its place.
+  fixture.SetPlans(7, 121, {{.plan_id = 102, .name = "九人赛"}, {.plan_id = 104, .name = "四人赛"}});
+  auto* plans = new qv::CmdAllPlanRsp;
+  plans->message.set_group_id(7);
+  plans->message.set_list_id(121);
+  Deliver(plans);
+  EXPECT_EQ(ItemRows(*frame_->plan_tree()), (std::vector<uint32_t>{104, 102}));
+
+  // Choosing the other game switches the tree to it.
+  ASSERT_TRUE(driver_.ClickControl(*frame_, frame_->group_bar()->FindOption(8)));
+  EXPECT_EQ(frame_->plan_tree()->current_group(), 8u);
+  EXPECT_EQ(fixture.catalogue().current_group(), 8u);
+  EXPECT_TRUE(ItemRows(*frame_->plan_tree()).empty());
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ build=$(cd "$2" && pwd)
 shift 2
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(second killed update yes no)
-shots=$build/startup_shots
+# One folder per run of the script: ctest runs the cases side by side.
+shots=$build/startup_shots/$(IFS=-; echo "${cases[*]}")
 
 if [ -z "${STARTUP_ISOLATED:-}" ] && [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
    command -v ip >/dev/null && unshare -n true 2>/dev/null; then
@@ -36,8 +37,12 @@ servers=
 export LANG=C.UTF-8 TARVIX_LOG_LEVEL=2
 unset DISPLAY
 
+watcher=
 stop_case() {
   local p
+  # The window watch holds this script's output open: it ends first, or a failed case would keep
+  # whoever reads the output waiting.
+  [ -z "$watcher" ] || stop_watch
   for p in $(pids_of_program "$folder/tarvix"); do kill -KILL "$p" 2>/dev/null || true; done
   if [ -n "$servers" ]; then kill "$servers" 2>/dev/null || true; wait "$servers" 2>/dev/null || true; fi
   servers=
@@ -49,9 +54,14 @@ trap stop_case EXIT
 fail() {
   echo "FAIL [$case]: $*"
   shot "$case-failure" || true
-  for f in "$tmp"/hall*.log "$tmp/run.out" "$tmp/applier.args" "$tmp/main_windows"; do
+  for f in "$tmp"/hall*.log "$tmp/run.out" "$tmp/applier.args" "$tmp/main_windows" \
+           "$work/nginx/access.log"; do
     [ -f "$f" ] && { echo "--- $f"; tail -20 "$f"; }
   done
+  # The update log is UTF-16LE.
+  [ -f "$folder/voupd.log" ] && { echo "--- update log"; iconv -f UTF-16LE -t UTF-8 -c "$folder/voupd.log" | tail -20; }
+  echo "--- windows"; windows_of . || true
+  echo "--- processes"; ps -eo pid,args | grep -F "$tmp" | grep -v grep || true
   exit 1
 }
 
@@ -111,7 +121,11 @@ watch_main_windows() {
     done ) &
   watcher=$!
 }
-stop_watch() { kill "$watcher" 2>/dev/null || true; wait "$watcher" 2>/dev/null || true; }
+stop_watch() {
+  kill "$watcher" 2>/dev/null || true
+  wait "$watcher" 2>/dev/null || true
+  watcher=
+}
 ever_main_window() { grep -q '[0-9]' "$tmp/main_windows" 2>/dev/null; }
 main_window_of() { grep -qx "$1" "$tmp/main_windows" 2>/dev/null; }
 
@@ -225,7 +239,7 @@ run_missing() {
   watch_main_windows
   start_hall
   local hall=$started_hall
-  wait_for 90 find_window tarvix "信息" 360x170 || fail "no question"
+  wait_for 180 find_window tarvix "信息" 360x170 || fail "no question"
   local qx=$win_x qy=$win_y
   wait_for 30 pixel_is $((qx + 40)) $((qy + 15)) blue || fail "the question is not drawn"
   shot "missing-question"

@@ -26,13 +26,19 @@ def fan_mark(height, cards=(("A", "spade"), ("K", "heart"), ("Q", "club"))):
 
 
 def title_bar():
+    """The title bar's background: it stretches with the window, so it holds no mark."""
     bar = art.vertical_gradient((W, 36), (0x4A, 0x86, 0xCC), (0x2F, 0x63, 0xA6))
     draw = ImageDraw.Draw(bar)
     draw.line([(0, 35), (W, 35)], fill=(0x25, 0x50, 0x88, 255))
-    # The hall's mark at the left, before the title text (which starts 40 pixels in).
-    mark = fan_mark(28)
-    bar.alpha_composite(mark, (max(2, 20 - mark.size[0] // 2), 4))
     art.save(bar, "main/title_bar.png")
+
+
+def title_mark():
+    """The hall's mark at the left of the title bar, in a 44 x 36 cell of its own."""
+    cell = Image.new("RGBA", (44, 36), (0, 0, 0, 0))
+    mark = fan_mark(28)
+    cell.alpha_composite(mark, ((44 - mark.size[0]) // 2, 4))
+    art.save(cell, "main/title_mark.png")
 
 
 def glyph_button(kind):
@@ -59,13 +65,20 @@ def glyph_button(kind):
 
 
 def user_panel():
+    """The user panel's background: it stretches with the window, so the face's frame is apart."""
     panel = art.vertical_gradient((W, 88), (0xFF, 0xFF, 0xFF), (0xE6, 0xEE, 0xF8))
     draw = ImageDraw.Draw(panel)
     draw.line([(0, 87), (W, 87)], fill=(0xC9, 0xD6, 0xE6, 255))
-    # The frame the face sits in.
-    draw.rounded_rectangle([10, 10, 79, 79], 8, fill=(0xFF, 0xFF, 0xFF, 255),
-                           outline=(0x9D, 0xB7, 0xD8, 255), width=2)
     art.save(panel, "main/user_panel.png")
+
+
+def face_frame():
+    """The frame the face sits in: 72 x 72, the face inset by 4 on every side."""
+    frame = Image.new("RGBA", (72, 72), (0, 0, 0, 0))
+    draw = ImageDraw.Draw(frame)
+    draw.rounded_rectangle([0, 0, 71, 71], 8, fill=(0xFF, 0xFF, 0xFF, 255),
+                           outline=(0x9D, 0xB7, 0xD8, 255), width=2)
+    art.save(frame, "main/face_frame.png")
 
 
 def fund_icons():
@@ -120,9 +133,11 @@ def about_banner():
 
 if __name__ == "__main__":
     title_bar()
+    title_mark()
     for kind in ["close", "max", "restore"]:
         glyph_button(kind)
     user_panel()
+    face_frame()
     fund_icons()
     group_options()
     section_header("header", W)

@@ -298,43 +298,38 @@ void PlanList::FillPlansLocked(PlanListRecord& list, const hc::AllPlanRsp& reply
   // as all of them reach.
   const int count = std::min({reply.simple_infos_size(), reply.plan_orders_size(),
                               reply.plan_show_nums_size(), reply.plan_ids_size()});
-  // The display order comes from the reply's own numbers, so it is found before anything is
-  // parsed, by sorting indices (a stable sort of whole records moved each one many times), and
-  // every plan is parsed straight into its place.
-  std::vector<uint32_t> order(static_cast<size_t>(count));
-  for (uint32_t i = 0; i < order.size(); ++i)
-    order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&reply](uint32_t a, uint32_t b) {
-    const int ia = static_cast<int>(a), ib = static_cast<int>(b);
-    if (reply.plan_orders(ia) != reply.plan_orders(ib))
-      return reply.plan_orders(ia) > reply.plan_orders(ib);
-    return reply.plan_ids(ia) > reply.plan_ids(ib);
-  });
-  constexpr uint32_t kSkipped = UINT32_MAX;
-  std::vector<uint32_t> place(static_cast<size_t>(count), kSkipped);  // reply index -> plans
-  std::vector<PlanRecord> plans;
-  plans.reserve(static_cast<size_t>(count));
-  for (uint32_t i : order) {
-    PlanRecord& plan = plans.emplace_back();
+  // Parsed and logged in the reply's order, reading the reply straight through; then put in
+  // display order by sorting indices, so that each record moves once (a stable sort of whole
+  // records moved each of them many times).
+  std::vector<PlanRecord> parsed;
+  parsed.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    PlanRecord& plan = parsed.emplace_back();
     // A plan whose description does not parse has no identity to show or sign up for.
-    if (!plan.info.ParseFromString(reply.simple_infos(static_cast<int>(i)))) {
-      plans.pop_back();
+    if (!plan.info.ParseFromString(reply.simple_infos(i))) {
+      parsed.pop_back();
       continue;
     }
-    plan.plan_order = reply.plan_orders(static_cast<int>(i));
-    plan.show_num = reply.plan_show_nums(static_cast<int>(i));
-    plan.plan_key = reply.plan_ids(static_cast<int>(i));
-    place[i] = static_cast<uint32_t>(plans.size() - 1);
-  }
-  // Logged in the reply's order.
-  for (uint32_t i : place) {
-    if (i == kSkipped)
-      continue;
-    const PlanRecord& plan = plans[i];
+    plan.plan_order = reply.plan_orders(i);
+    plan.show_num = reply.plan_show_nums(i);
+    plan.plan_key = reply.plan_ids(i);
     host_->Log(1, "Plan:groupid=" + std::to_string(group_id) +
                       ",listid=" + std::to_string(reply.list_id()) + ",planid=" +
                       std::to_string(plan.plan_id()) + ",showname=" + plan.info.show_name());
   }
+  struct SortKey {
+    uint32_t order, key, index;
+  };
+  std::vector<SortKey> keys(parsed.size());
+  for (uint32_t i = 0; i < keys.size(); ++i)
+    keys[i] = {parsed[i].plan_order, parsed[i].plan_key, i};
+  std::stable_sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) {
+    return a.order != b.order ? a.order > b.order : a.key > b.key;
+  });
+  std::vector<PlanRecord> plans;
+  plans.reserve(parsed.size());
+  for (const SortKey& k : keys)
+    plans.push_back(std::move(parsed[k.index]));
   list.SetPlans(std::move(plans));
 }
 

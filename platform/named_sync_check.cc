@@ -95,11 +95,19 @@ class Script {
     rest_.remove_prefix(1);
     return b;
   }
-  uint32_t U32() { return uint32_t{Byte()} | uint32_t{Byte()} << 8 | U16() << 16; }
-  uint64_t U64() { return uint64_t{U32()} | uint64_t{U32()} << 32; }
+  // Little-endian, one byte after another (so the order does not rest on argument evaluation).
+  uint32_t U32() {
+    uint32_t v = 0;
+    for (int shift = 0; shift < 32; shift += 8)
+      v |= uint32_t{Byte()} << shift;
+    return v;
+  }
+  uint64_t U64() {
+    const uint64_t low = U32();
+    return low | uint64_t{U32()} << 32;
+  }
 
  private:
-  uint32_t U16() { return uint32_t{Byte()} | uint32_t{Byte()} << 8; }
   std::string_view rest_;
 };
 
@@ -176,10 +184,12 @@ std::string CheckNamedSync(std::string_view bytes) {
       case 0:
         gm->lock.store(script.U64());
         break;
-      case 1:
-        gm->lock.store((script.Byte() & 1 ? bystander.word() : Me()) |
-                       (script.Byte() & 1 ? kMutexWaitersBit : 0));
+      case 1: {
+        const bool other = script.Byte() & 1;
+        const bool waiters = script.Byte() & 1;
+        gm->lock.store((other ? bystander.word() : Me()) | (waiters ? kMutexWaitersBit : 0));
         break;
+      }
       case 2:
         gm->ready.store(script.U32());
         break;

@@ -70,7 +70,8 @@ class Script {
     return b;
   }
   std::string Text() {
-    const size_t n = std::min<size_t>(Byte(), rest_.size());
+    const size_t length = Byte();  // before the size is looked at: it takes a byte
+    const size_t n = std::min(length, rest_.size());
     std::string out(rest_.substr(0, n));
     rest_.remove_prefix(n);
     return out;

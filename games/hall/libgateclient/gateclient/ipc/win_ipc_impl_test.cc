@@ -567,8 +567,11 @@ TEST(WinIpcImplTest, NothingIsWrittenAfterCloseReturnsWhileAnotherThreadSends) {
     });
     std::thread sender([&] {
       while (sent_after_close.load() < 200) {
+        // Counted only when begun after Close returned: a Send under way while Close ran may
+        // still have been written before it returned.
+        const bool after_close = closed.load();
         server.Send("s", 1);
-        if (closed.load())
+        if (after_close)
           sent_after_close.fetch_add(1);
       }
     });

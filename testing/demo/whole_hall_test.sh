@@ -68,7 +68,7 @@ source "$src/testing/demo/x_session.sh"
 bash "$src/scripts/run" --xvfb --no-build --build "$build" --folder "$folder" --work "$work" \
   >"$tmp/run.out" 2>&1 &
 run_pid=$!
-wait_for 60 grep -q '[0-9]' "$work/xvfb.display" || fail "no virtual display"
+wait_for 60 grep -qs '[0-9]' "$work/xvfb.display" || fail "no virtual display"
 export DISPLAY=":$(tr -dc 0-9 < "$work/xvfb.display")"
 wait_for 60 has_line "$tmp/run.out" "account" || fail "the servers did not start"
 
@@ -105,6 +105,8 @@ click $row_x $row_y
 wait_for 120 find_window tarvix "" 420x424 || fail "no sign-up dialog"
 signup_x=$win_x signup_y=$win_y
 wait_for 30 pixel_is $((signup_x + 134)) $((signup_y + 391)) orange || fail "the sign-up dialog is not drawn"
+# The plan's details arrive after the dialog opens; their prize rows show at its next refresh.
+wait_for 30 has_text_at $((signup_x + 22)) $((signup_y + 152)) 370 22 || fail "no prize rows"
 shot signup
 has_line "$work/nginx/access.log" "GET /demogame/demogame/fake_game" || fail "the game was not fetched"
 [ -x "$folder/demogame/fake_game" ] || fail "the demo game is not installed as a program"

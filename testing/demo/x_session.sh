@@ -49,6 +49,13 @@ pixel() {
   xq import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
     sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' | head -1
 }
+# True when the screen area of $3 x $4 pixels at ($1, $2) holds drawn text: smoothed glyphs give
+# many colours where a plain background or a rule gives one or two.
+has_text_at() {
+  local n
+  n=$(xq import -window root -crop "$3x$4+$1+$2" -format %k info: 2>/dev/null) || return 1
+  [ -n "$n" ] && [ "$n" -gt 8 ]
+}
 # True when the pixel at ($1, $2) is drawn in the colour kind $3: orange, green or blue.
 pixel_is() {
   local r g b

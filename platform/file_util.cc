@@ -26,27 +26,32 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
+// Reads `fd` to its end into `out`; false on a read error or once `out` would pass `max_bytes`.
+bool ReadToEnd(int fd, size_t max_bytes, std::string* out) {
+  out->clear();
+  char buf[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n == 0)
+      return true;
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    if (out->size() + static_cast<size_t>(n) > max_bytes)
+      return false;
+    out->append(buf, static_cast<size_t>(n));
+  }
+}
+
 }  // namespace
 
 bool ReadFile(const std::string& path, std::string* out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
     return false;
-  out->clear();
-  char buf[64 * 1024];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n == 0)
-      break;
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      ok = false;
-      break;
-    }
-    out->append(buf, static_cast<size_t>(n));
-  }
+  const bool ok = ReadToEnd(fd, SIZE_MAX, out);
   ::close(fd);
   return ok;
 }
@@ -57,30 +62,9 @@ bool ReadRegularFileAtMost(const std::string& path, size_t max_bytes, std::strin
   if (fd < 0)
     return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<uint64_t>(st.st_size) > max_bytes) {
-    ::close(fd);
-    return false;
-  }
-  out->clear();
-  char buf[64 * 1024];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n == 0)
-      break;
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      ok = false;
-      break;
-    }
-    if (out->size() + static_cast<size_t>(n) > max_bytes) {  // grew since the fstat
-      ok = false;
-      break;
-    }
-    out->append(buf, static_cast<size_t>(n));
-  }
+  // The cap holds on the read too: the file may have grown since the fstat.
+  const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                  static_cast<uint64_t>(st.st_size) <= max_bytes && ReadToEnd(fd, max_bytes, out);
   ::close(fd);
   return ok;
 }

@@ -78,6 +78,20 @@ std::string LoginFailureText(int result) {
   }
 }
 
+// The ids of a group's lists, in the catalogue's order, read under its lock.
+std::vector<uint32_t> ListIdsOfGroup(qvc::PlanList* catalogue, uint32_t group_id) {
+  std::vector<uint32_t> lists;
+  catalogue->Read([&](const qvc::PlanList::View& view) {
+    for (const qvc::PlanGroupRecord& group : view.groups()) {
+      if (group.group_id() != group_id)
+        continue;
+      for (const qvc::PlanListRecord& list : group.lists)
+        lists.push_back(list.list_id());
+    }
+  });
+  return lists;
+}
+
 const skinui::NotifyMapEntry kMainFrameNotifyMap[] = {
     {"selectchanged", "", skinui::NotifyFn(&MainFrame::OnSelectChanged)},
     {"windowinit", "", skinui::NotifyFn(&MainFrame::OnWindowInit)},
@@ -372,16 +386,7 @@ void MainFrame::OnSelectChanged(skinui::TNotifyUI& msg) {
   qvc::PlanList* catalogue = gate_ != nullptr ? gate_->catalogue() : nullptr;
   if (catalogue == nullptr)
     return;
-  std::vector<uint32_t> lists;
-  catalogue->Read([&](const qvc::PlanList::View& view) {
-    for (const qvc::PlanGroupRecord& group : view.groups()) {
-      if (group.group_id() != group_id)
-        continue;
-      for (const qvc::PlanListRecord& list : group.lists)
-        lists.push_back(list.list_id());
-    }
-  });
-  for (uint32_t list_id : lists)
+  for (uint32_t list_id : ListIdsOfGroup(catalogue, group_id))
     ShowListPlans(list_id, group_id);
 }
 
@@ -395,19 +400,10 @@ void MainFrame::ShowGroup(uint32_t group_id) {
     return;
   plan_tree_->SetCurrentGroup(group_id);
   plan_tree_->ClearShownTypes();
-  std::vector<uint32_t> lists;
   if (catalogue != nullptr) {
-    catalogue->Read([&](const qvc::PlanList::View& view) {
-      for (const qvc::PlanGroupRecord& group : view.groups()) {
-        if (group.group_id() != group_id)
-          continue;
-        for (const qvc::PlanListRecord& list : group.lists)
-          lists.push_back(list.list_id());
-      }
-    });
+    for (uint32_t list_id : ListIdsOfGroup(catalogue, group_id))
+      plan_tree_->AddType(list_id);
   }
-  for (uint32_t list_id : lists)
-    plan_tree_->AddType(list_id);
   plan_tree_->RemoveStaleTypes();
 }
 

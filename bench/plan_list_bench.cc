@@ -6,8 +6,9 @@
 //           Baseline: parsing the same messages into plain vectors, the work no catalogue can
 //           skip.
 //   memory: heap bytes the catalogue holds per plan (malloc's own count, before and after one
-//           apply), beside the serialised size of the plan's messages (its share of the
-//           AllPlanRsp and its PlanAllStartPoint).
+//           apply; the plans' reply and the start points' apart), beside the serialised size of
+//           the plan's messages (its share of the AllPlanRsp and its PlanAllStartPoint). Every
+//           plan and its start points must then read back as the bytes they were sent as.
 //   lookup: every plan by id through the catalogue's index, beside walking the list.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -127,6 +128,26 @@ struct Catalogue {
     list.OnAllListRsp(lists);
   }
 
+  // Every plan's description and start points are the bytes the gate sent, and parse.
+  bool ReadsBackAsSent(const Messages& m) const {
+    return list.Read([&m](const qvc::PlanList::View& view) {
+      for (int i = 0; i < m.plans.simple_infos_size(); ++i) {
+        const uint32_t id = static_cast<uint32_t>(i) + 1;
+        const qvc::PlanEntry* plan = view.FindPlan(id);
+        const qvc::StartPointRecord* points = view.FindStartPoints(id);
+        if (plan == nullptr || points == nullptr ||
+            plan->simple_info_bytes() != m.plans.simple_infos(i) || plan->info().plan_id() != id ||
+            plan->plan_key != static_cast<uint32_t>(i))
+          return false;
+        const auto& sent = m.points[static_cast<size_t>(i)].start_points();
+        if (points->point_bytes() != std::vector<std::string>(sent.begin(), sent.end()) ||
+            points->signed_count != static_cast<uint32_t>(i) % 6)
+          return false;
+      }
+      return true;
+    });
+  }
+
   // Plans found by id, and of them those with their start points.
   std::pair<uint32_t, uint32_t> FindEach(uint32_t count) const {
     return list.Read([count](const qvc::PlanList::View& view) {
@@ -134,19 +155,12 @@ struct Catalogue {
       for (uint32_t id = 1; id <= count; ++id) {
         found.first += view.FindPlan(id) != nullptr;
         const qvc::StartPointRecord* points = view.FindStartPoints(id);
-        found.second += points != nullptr && points->points.size() == kPointsPerPlan;
+        found.second += points != nullptr && points->point_count() == kPointsPerPlan;
       }
       return found;
     });
   }
 };
-
-// The memory pass's apply.
-void Apply(Catalogue& catalogue, const Messages& m) {
-  catalogue.list.OnAllPlanRsp(m.plans);
-  for (const hc::PlanAllStartPoint& reply : m.points)
-    catalogue.list.OnPlanAllStartPoint(reply);
-}
 
 size_t HeapInUse() {
   const struct mallinfo2 info = mallinfo2();
@@ -156,15 +170,25 @@ size_t HeapInUse() {
 void BM_Apply(benchmark::State& state) {
   const uint32_t count = static_cast<uint32_t>(state.range(0));
   const Messages& m = MessagesFor(count);
-  // Memory, once, outside the timing.
+  // Memory, once, outside the timing: the plans' share and the start points', and every plan
+  // read back as it was sent.
   {
     const size_t before = HeapInUse();
     auto catalogue = std::make_unique<Catalogue>();
-    Apply(*catalogue, m);
+    catalogue->list.OnAllPlanRsp(m.plans);
+    const size_t plans_done = HeapInUse();
+    for (const hc::PlanAllStartPoint& reply : m.points)
+      catalogue->list.OnPlanAllStartPoint(reply);
     const size_t after = HeapInUse();
     state.counters["heap_B_per_plan"] = static_cast<double>(after - before) / count;
+    state.counters["plans_heap_B_per_plan"] = static_cast<double>(plans_done - before) / count;
+    state.counters["points_heap_B_per_plan"] = static_cast<double>(after - plans_done) / count;
     state.counters["wire_B_per_plan"] = static_cast<double>(m.wire_bytes) / count;
     state.counters["heap_per_wire"] = static_cast<double>(after - before) / m.wire_bytes;
+    if (!catalogue->ReadsBackAsSent(m)) {
+      state.SkipWithError("a plan or its start points did not read back as sent");
+      return;
+    }
   }
   // Where the time goes, per plan: the plans' reply, the start points' replies, the lookups.
   using Clock = std::chrono::steady_clock;
@@ -266,10 +290,10 @@ void BM_Baseline_FindEachByWalkingTheList(benchmark::State& state) {
   catalogue.list.OnAllPlanRsp(MessagesFor(count).plans);
   for (auto _ : state) {
     const uint32_t found = catalogue.list.Read([count](const qvc::PlanList::View& view) {
-      const std::vector<qvc::PlanRecord>& all = view.FindList(kGroup, kList)->plans();
+      const std::vector<qvc::PlanEntry>& all = view.FindList(kGroup, kList)->plans();
       uint32_t n = 0;
       for (uint32_t id = 1; id <= count; ++id) {
-        for (const qvc::PlanRecord& plan : all) {
+        for (const qvc::PlanEntry& plan : all) {
           if (plan.plan_id() == id) {
             ++n;
             break;

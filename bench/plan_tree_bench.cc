@@ -91,9 +91,9 @@ class BigList {
     for (uint32_t id : ids_) {
       const bool signed_up = my_match_.FindSignup(id).has_value();
       bytes += fixture_.catalogue().Read([&](const qvc::PlanList::View& view) {
-        const qvc::PlanRecord* plan = view.FindPlan(id);
+        const qvc::PlanEntry* plan = view.FindPlan(id);
         const hall::PlanRowTexts t =
-            hall::MakePlanRowTexts(plan->info, id, view.FindStartPoints(id), signed_up, clock_);
+            hall::MakePlanRowTexts(plan->info(), id, view.FindStartPoints(id), signed_up, clock_);
         return t.title.size() + t.join_count.size() + t.join_term.size();
       });
     }

@@ -35,9 +35,9 @@ void HotMatchList::Refresh() {
     return;
   std::vector<HotPick> picks = catalogue->Read([](const qvc::PlanList::View& view) {
     std::vector<HotPick> out;
-    for (const qvc::PlanRecord& plan :
+    for (const qvc::PlanEntry& plan :
          view.special_list(qvc::PlanList::kRecommendedListId).plans()) {
-      out.push_back(HotPick{plan.info.heat_degree(), plan.info.plan_id(), plan.plan_key,
+      out.push_back(HotPick{plan.info().heat_degree(), plan.plan_id(), plan.plan_key,
                             view.FindPlan(plan.plan_key) != nullptr});
     }
     return out;
@@ -89,11 +89,11 @@ void HotMatchList::FillRow(HotRow& row) {
   const bool signed_up = links_.my_match != nullptr && links_.my_match->FindSignup(row.plan_id);
   const std::optional<Texts> texts =
       catalogue->Read([&](const qvc::PlanList::View& view) -> std::optional<Texts> {
-        const qvc::PlanRecord* plan = view.FindPlan(row.plan_id);
+        const qvc::PlanEntry* plan = view.FindPlan(row.plan_id);
         if (plan == nullptr)
           return std::nullopt;
         const qvc::StartPointRecord* points = view.FindStartPoints(row.plan_id);
-        return Texts{plan->info.show_name(), points != nullptr ? points->signed_count : 0};
+        return Texts{plan->info().show_name(), points != nullptr ? points->signed_count : 0};
       });
   if (!texts)
     return;

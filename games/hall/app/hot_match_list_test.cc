@@ -55,7 +55,7 @@ class HotMatchListTest : public PlanViewsTest {
   Ids CatalogueOrder() {
     return fixture_.catalogue().Read([](const qvc::PlanList::View& view) {
       Ids ids;
-      for (const qvc::PlanRecord& plan :
+      for (const qvc::PlanEntry& plan :
            view.special_list(qvc::PlanList::kRecommendedListId).plans())
         ids.push_back(plan.plan_id());
       return ids;

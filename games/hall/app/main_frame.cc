@@ -418,7 +418,7 @@ void MainFrame::ShowListPlans(uint32_t list_id, uint32_t group_id) {
     catalogue->Read([&](const qvc::PlanList::View& view) {
       if (const qvc::PlanListRecord* list = view.FindList(group_id, list_id)) {
         plans.reserve(list->plans().size());
-        for (const qvc::PlanRecord& plan : list->plans())
+        for (const qvc::PlanEntry& plan : list->plans())
           plans.push_back(plan.plan_id());
       }
     });

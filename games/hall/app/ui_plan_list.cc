@@ -214,10 +214,10 @@ void UIPlanList::FillItemRow(PlanTreeNode& item) {
   const bool signed_up = links_.my_match != nullptr && links_.my_match->FindSignup(plan_id);
   const std::optional<PlanRowTexts> texts =
       catalogue->Read([&](const qvc::PlanList::View& view) -> std::optional<PlanRowTexts> {
-        const qvc::PlanRecord* plan = view.FindPlan(plan_id);
+        const qvc::PlanEntry* plan = view.FindPlan(plan_id);
         if (plan == nullptr)
           return std::nullopt;
-        return MakePlanRowTexts(plan->info, plan_id, view.FindStartPoints(plan_id), signed_up,
+        return MakePlanRowTexts(plan->info(), plan_id, view.FindStartPoints(plan_id), signed_up,
                                 *links_.clock);
       });
   if (!texts)

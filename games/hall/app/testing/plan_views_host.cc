@@ -69,7 +69,7 @@ void PlanViewsHost::ShowListPlans(uint32_t list_id, uint32_t group_id) {
   const std::vector<uint32_t> plans = catalogue->Read([&](const qvc::PlanList::View& view) {
     std::vector<uint32_t> ids;
     if (const qvc::PlanListRecord* list = view.FindList(group_id, list_id)) {
-      for (const qvc::PlanRecord& plan : list->plans())
+      for (const qvc::PlanEntry& plan : list->plans())
         ids.push_back(plan.plan_id());
     }
     return ids;

@@ -143,7 +143,7 @@ void PlanList::RefreshPlansLocked(bool force, Outbox& out) {
   request.set_ver_code(held_version_);
   request.set_group_id(current_group_);
   for (const PlanListRecord& list : group->lists) {
-    for (const PlanRecord& plan : list.plans())
+    for (const PlanEntry& plan : list.plans())
       request.add_array_plan_id(plan.plan_id());
   }
   out.push_back({hc::IDDisplayPlanUpdateReq, Boxed(std::move(request)), kDisplayAppType});
@@ -299,23 +299,21 @@ void PlanList::FillPlansLocked(PlanListRecord& list, const hc::AllPlanRsp& reply
   const int count = std::min({reply.simple_infos_size(), reply.plan_orders_size(),
                               reply.plan_show_nums_size(), reply.plan_ids_size()});
   // Parsed and logged in the reply's order, reading the reply straight through; then put in
-  // display order by sorting indices, so that each record moves once (a stable sort of whole
-  // records moved each of them many times).
-  std::vector<PlanRecord> parsed;
+  // display order by sorting indices, so that each entry moves once. One message is parsed into
+  // again and again, so its texts reuse their room; the entries keep the bytes.
+  hc::PlanSimpleInfo info;
+  std::vector<PlanEntry> parsed;
   parsed.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
-    PlanRecord& plan = parsed.emplace_back();
+    const std::string& bytes = reply.simple_infos(i);
     // A plan whose description does not parse has no identity to show or sign up for.
-    if (!plan.info.ParseFromString(reply.simple_infos(i))) {
-      parsed.pop_back();
+    if (!info.ParseFromString(bytes))
       continue;
-    }
-    plan.plan_order = reply.plan_orders(i);
-    plan.show_num = reply.plan_show_nums(i);
-    plan.plan_key = reply.plan_ids(i);
+    parsed.emplace_back(info, bytes, reply.plan_orders(i), reply.plan_show_nums(i),
+                        reply.plan_ids(i));
     host_->Log(1, "Plan:groupid=" + std::to_string(group_id) +
                       ",listid=" + std::to_string(reply.list_id()) + ",planid=" +
-                      std::to_string(plan.plan_id()) + ",showname=" + plan.info.show_name());
+                      std::to_string(info.plan_id()) + ",showname=" + info.show_name());
   }
   struct SortKey {
     uint32_t order, key, index;
@@ -326,7 +324,7 @@ void PlanList::FillPlansLocked(PlanListRecord& list, const hc::AllPlanRsp& reply
   std::stable_sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) {
     return a.order != b.order ? a.order > b.order : a.key > b.key;
   });
-  std::vector<PlanRecord> plans;
+  std::vector<PlanEntry> plans;
   plans.reserve(parsed.size());
   for (const SortKey& k : keys)
     plans.push_back(std::move(parsed[k.index]));
@@ -342,22 +340,23 @@ void PlanList::OnPlanAllStartPoint(const hc::PlanAllStartPoint& reply) {
     return;
   const uint32_t plan_id = reply.plan_id();
   for (PlanListRecord& list : group->lists) {
-    const PlanRecord* plan = list.FindPlan(plan_id);
+    const PlanEntry* plan = list.FindPlan(plan_id);
     if (plan == nullptr)
       continue;
     // Every occurrence of the plan in the list fills the same record from the same reply, so
     // one pass per list gives the same result.
     StartPointRecord& record = start_points_[plan_id];
     record.version = reply.ver_code();
-    record.points.clear();
-    record.points.reserve(static_cast<size_t>(reply.start_points_size()));
+    size_t room = 0;
+    for (const std::string& bytes : reply.start_points())
+      room += StartPointRecord::RoomFor(bytes);
+    record.ClearPoints(room);
+    const uint32_t type = plan->plan_type();
+    hc::startPointItem point;
     for (const std::string& bytes : reply.start_points()) {
-      hc::startPointItem& point = record.points.emplace_back();
-      if (!point.ParseFromString(bytes)) {
-        record.points.pop_back();
+      if (!point.ParseFromString(bytes))
         continue;
-      }
-      const uint32_t type = plan->info.plan_type();
+      record.AddPoint(bytes);
       if (point.start_flag() == hc::startPointItem::SIGNUP_ALLOW && (type == 1 || type == 2)) {
         record.players = point.player_count();
         record.signed_count = point.current_sign();
@@ -397,10 +396,10 @@ PlanGroupRecord* PlanList::FindGroupLocked(uint32_t group_id) {
   return nullptr;
 }
 
-const PlanRecord* PlanList::FindPlanLocked(uint32_t plan_id) const {
+const PlanEntry* PlanList::FindPlanLocked(uint32_t plan_id) const {
   for (const PlanGroupRecord& group : groups_) {
     for (const PlanListRecord& list : group.lists) {
-      if (const PlanRecord* plan = list.FindPlan(plan_id))
+      if (const PlanEntry* plan = list.FindPlan(plan_id))
         return plan;
     }
   }
@@ -432,10 +431,10 @@ const StartPointRecord* PlanList::View::FindStartPoints(uint32_t plan_id) const 
 
 std::optional<PlanRecord> PlanList::FindPlan(uint32_t plan_id) const {
   std::lock_guard<std::mutex> lock(mu_);
-  const PlanRecord* plan = FindPlanLocked(plan_id);
+  const PlanEntry* plan = FindPlanLocked(plan_id);
   if (plan == nullptr)
     return std::nullopt;
-  return *plan;
+  return plan->record();
 }
 
 std::optional<StartPointRecord> PlanList::FindStartPoints(uint32_t plan_id) const {

@@ -1,7 +1,8 @@
 // The hall's copy of the match catalogue: the groups of the configured page, the lists of each
 // group, the plans of each list, the quick-start and recommended lists, the start points of the
 // plans on display and the user's own sign-ups. A refresh thread polls the gate; the replies are
-// applied on the job thread; the windows read through copies or a scoped view.
+// applied on the job thread; the windows read through copies or a scoped view. A plan is held as
+// the bytes of its description: a reader parses its own copy (PlanEntry::info).
 //
 // Lock order: the catalogue mutex is taken before the host's trace and log (which only queue);
 // requests to the gate are sent after the mutex is released, so the send path never nests in it.
@@ -94,7 +95,7 @@ class PlanList {
    public:
     const std::vector<PlanGroupRecord>& groups() const { return list_.groups_; }
     const PlanListRecord& special_list(uint32_t list_id) const;  // REQUIRES: list_id < 99
-    const PlanRecord* FindPlan(uint32_t plan_id) const { return list_.FindPlanLocked(plan_id); }
+    const PlanEntry* FindPlan(uint32_t plan_id) const { return list_.FindPlanLocked(plan_id); }
     const StartPointRecord* FindStartPoints(uint32_t plan_id) const;
     const PlanListRecord* FindList(uint32_t group_id, uint32_t list_id) const {
       return list_.FindListLocked(group_id, list_id);
@@ -131,7 +132,7 @@ class PlanList {
   void FillPlansLocked(PlanListRecord& list, const qv::hallclient::AllPlanRsp& reply,
                        uint32_t group_id);
   PlanGroupRecord* FindGroupLocked(uint32_t group_id);
-  const PlanRecord* FindPlanLocked(uint32_t plan_id) const;
+  const PlanEntry* FindPlanLocked(uint32_t plan_id) const;
   const PlanListRecord* FindListLocked(uint32_t group_id, uint32_t list_id) const;
   void Send(Outbox& out);
 

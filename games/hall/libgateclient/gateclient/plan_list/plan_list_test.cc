@@ -302,9 +302,9 @@ TEST_F(PlanListTest, ALongListKeepsTheStableDisplayOrderAndFindsFirstOccurrences
   EXPECT_EQ(host_.TakeLogs(), logs) << "logged in the reply's order";
 
   list_.Read([&](const PlanList::View& view) {
-    const std::vector<PlanRecord>& plans = view.FindList(1, 100)->plans();
+    const std::vector<PlanEntry>& plans = view.FindList(1, 100)->plans();
     ASSERT_EQ(plans.size(), expected.size());
-    std::map<uint32_t, const PlanRecord*> first;
+    std::map<uint32_t, const PlanEntry*> first;
     for (size_t i = 0; i < plans.size(); ++i) {
       EXPECT_EQ(plans[i].plan_id(), expected[i].plan_id) << i;
       EXPECT_EQ(plans[i].plan_order, expected[i].order) << i;
@@ -318,6 +318,130 @@ TEST_F(PlanListTest, ALongListKeepsTheStableDisplayOrderAndFindsFirstOccurrences
     EXPECT_EQ(list->FindPlan(999), nullptr);
     EXPECT_EQ(list->FindPlan(1400), nullptr);
   });
+}
+
+// A description with every text set, and a field this client does not know.
+std::string FullDescription(uint32_t plan_id) {
+  hc::PlanSimpleInfo info;
+  info.set_plan_id(plan_id);
+  info.set_show_name("每日金币赛 第" + std::to_string(plan_id) + "场");
+  info.set_plan_type(2);
+  info.set_show_prize("冠军 1000 金币");
+  info.set_free_join(true);
+  info.set_show_start("每天 20:00 开赛");
+  info.set_show_join("报名费 100 金币");
+  info.set_heat_degree(77);
+  info.set_show_custom("新手");
+  info.set_show_title("金币赛");
+  std::string bytes = info.SerializePartialAsString();
+  bytes += std::string("\xc2\x02\x03new", 6);  // field 40, length-delimited
+  return bytes;
+}
+
+TEST_F(PlanListTest, ReadersCopyEachPlanAsTheGateSentIt) {
+  FillCatalogue(1);
+  hc::AllPlanRsp reply = Plans(1, 1, 100, {{21, 0, 1}, {22, 0, 2}});
+  reply.set_simple_infos(0, FullDescription(21));
+  reply.set_simple_infos(1, FullDescription(22));
+  list_.OnAllPlanRsp(reply);
+
+  hc::PlanSimpleInfo expected;
+  ASSERT_TRUE(expected.ParseFromString(FullDescription(21)));
+  list_.Read([&](const PlanList::View& view) {
+    const PlanEntry* plan = view.FindPlan(21);
+    ASSERT_NE(plan, nullptr);
+    EXPECT_EQ(plan->simple_info_bytes(), FullDescription(21)) << "the bytes as received";
+    EXPECT_EQ(plan->plan_type(), 2u);
+    EXPECT_EQ(plan->info().SerializePartialAsString(), expected.SerializePartialAsString());
+    EXPECT_EQ(plan->info().show_name(), "每日金币赛 第21场");
+  });
+  std::optional<PlanRecord> copy = list_.FindPlan(21);
+  ASSERT_TRUE(copy.has_value());
+  EXPECT_EQ(copy->simple_info_bytes(), FullDescription(21)) << "the unknown field kept";
+  EXPECT_EQ(copy->plan_key, 1u);
+  EXPECT_EQ(copy->show_num, 210u);
+
+  // Copies own their bytes: the list replaced, they still read what they were given.
+  std::optional<PlanListRecord> list = list_.FindList(1, 100);
+  ASSERT_TRUE(list.has_value());
+  list_.OnAllPlanRsp(Plans(1, 1, 100, {{23, 0, 1}}));
+  ASSERT_EQ(list->plans().size(), 2u);
+  EXPECT_EQ(list->plans()[0].info().show_name(), "每日金币赛 第22场");
+  EXPECT_EQ(list->FindPlan(21)->simple_info_bytes(), FullDescription(21));
+  EXPECT_EQ(copy->info.show_prize(), "冠军 1000 金币");
+  EXPECT_FALSE(list_.FindPlan(21).has_value());
+}
+
+TEST(PlanEntryTest, ACopyOwnsItsBytes) {
+  hc::PlanSimpleInfo info;
+  ASSERT_TRUE(info.ParseFromString(FullDescription(5)));
+  std::optional<PlanEntry> entry(std::in_place, info, FullDescription(5), 3, 4, 6);
+  PlanEntry copy = *entry;
+  PlanEntry assigned;
+  EXPECT_EQ(assigned.simple_info_bytes(), "");
+  EXPECT_FALSE(assigned.info().has_plan_id());
+  assigned = copy;
+  entry.reset();
+  for (const PlanEntry* e : {&copy, &assigned}) {
+    EXPECT_EQ(e->simple_info_bytes(), FullDescription(5));
+    EXPECT_EQ(e->plan_id(), 5u);
+    EXPECT_EQ(e->plan_type(), 2u);
+    EXPECT_EQ(e->record().plan_order, 3u);
+    EXPECT_EQ(e->record().show_num, 4u);
+    EXPECT_EQ(e->record().plan_key, 6u);
+    EXPECT_EQ(e->record().info.heat_degree(), 77u);
+  }
+}
+
+TEST(StartPointRecordTest, KeepsEachPointsBytesWhateverTheirLength) {
+  // Lengths on both sides of each step of their one- to three-byte prefixes.
+  const struct {
+    const char* name;
+    std::vector<size_t> sizes;
+  } cases[] = {
+      {"none", {}},
+      {"empty points", {0, 0}},
+      {"one-byte lengths", {1, 127, 5}},
+      {"two-byte lengths", {128, 129, 16383}},
+      {"three-byte lengths", {16384, 3, 200'000}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> points;
+    for (size_t i = 0; i < c.sizes.size(); ++i)
+      points.push_back(std::string(c.sizes[i], static_cast<char>('a' + i)));
+    StartPointRecord record;
+    record.AddPoint("left over");  // dropped by the next fill
+    size_t room = 0;
+    for (const std::string& p : points)
+      room += StartPointRecord::RoomFor(p);
+    record.ClearPoints(room);
+    for (const std::string& p : points)
+      record.AddPoint(p);
+    EXPECT_EQ(record.point_count(), points.size());
+    EXPECT_EQ(record.point_bytes(), points);
+    const StartPointRecord copy = record;
+    record.ClearPoints(0);
+    EXPECT_EQ(record.point_count(), 0u);
+    EXPECT_EQ(copy.point_bytes(), points);
+  }
+}
+
+TEST(StartPointRecordTest, ParsesItsCopiesOfThePoints) {
+  const std::vector<std::string> sent = {
+      Point(13, hc::startPointItem::SIGNUP_ALLOW, 6, 2, 1'700'000'100),
+      Point(13, hc::startPointItem::MATCH_START, 9, 9, 1'700'000'500)};
+  StartPointRecord record;
+  record.ClearPoints(0);
+  for (const std::string& p : sent)
+    record.AddPoint(p);
+  const std::vector<hc::startPointItem> points = record.points();
+  ASSERT_EQ(points.size(), 2u);
+  EXPECT_EQ(points[0].start_flag(), hc::startPointItem::SIGNUP_ALLOW);
+  EXPECT_EQ(points[0].current_sign(), 2u);
+  EXPECT_EQ(points[1].player_count(), 9u);
+  EXPECT_EQ(points[1].start_time(), 1'700'000'500u);
+  EXPECT_EQ(points[1].SerializePartialAsString(), sent[1]);
 }
 
 TEST(PlanRecordTest, KeepsItsDescriptionOnceAndCopiesWhatOthersSetOnIt) {
@@ -350,7 +474,7 @@ TEST_F(PlanListTest, SpecialListIsReplacedWhateverTheGroup) {
   list_.OnAllPlanRsp(Plans(1, 1, 2, {{51, 0, 0}, {52, 0, 0}}));
   std::vector<uint32_t> ids = list_.Read([](const PlanList::View& view) {
     std::vector<uint32_t> out;
-    for (const PlanRecord& p : view.special_list(2).plans())
+    for (const PlanEntry& p : view.special_list(2).plans())
       out.push_back(p.plan_id());
     return out;
   });
@@ -383,7 +507,7 @@ TEST_F(PlanListTest, StartPointsOnlyOpenForSignUpChangeTheCounts) {
 
   std::optional<StartPointRecord> record = list_.FindStartPoints(13);
   ASSERT_TRUE(record.has_value());
-  EXPECT_EQ(record->points.size(), 2u);
+  EXPECT_EQ(record->point_count(), 2u);
   EXPECT_EQ(
       record->point_bytes(),
       (std::vector<std::string>{Point(13, hc::startPointItem::SIGNUP_ALLOW, 6, 2, 1'700'000'100),
@@ -400,7 +524,7 @@ TEST_F(PlanListTest, StartPointsOnlyOpenForSignUpChangeTheCounts) {
   list_.OnPlanAllStartPoint(reply);
   record = list_.FindStartPoints(11);
   ASSERT_TRUE(record.has_value());
-  EXPECT_EQ(record->points.size(), 1u);
+  EXPECT_EQ(record->point_count(), 1u);
   EXPECT_EQ(record->players, 0u);
   EXPECT_EQ(record->start_time, 0u);
 

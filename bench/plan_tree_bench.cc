@@ -88,12 +88,13 @@ class BigList {
   // The work a refresh cannot avoid: each plan read under the lock and its texts made.
   size_t MakeTexts() {
     size_t bytes = 0;
+    qv::hallclient::PlanSimpleInfo info;  // parsed into again for each plan, as the tree does
     for (uint32_t id : ids_) {
       const bool signed_up = my_match_.FindSignup(id).has_value();
       bytes += fixture_.catalogue().Read([&](const qvc::PlanList::View& view) {
-        const qvc::PlanEntry* plan = view.FindPlan(id);
+        view.FindPlan(id)->ReadInfo(&info);
         const hall::PlanRowTexts t =
-            hall::MakePlanRowTexts(plan->info(), id, view.FindStartPoints(id), signed_up, clock_);
+            hall::MakePlanRowTexts(info, id, view.FindStartPoints(id), signed_up, clock_);
         return t.title.size() + t.join_count.size() + t.join_term.size();
       });
     }

@@ -217,7 +217,8 @@ void UIPlanList::FillItemRow(PlanTreeNode& item) {
         const qvc::PlanEntry* plan = view.FindPlan(plan_id);
         if (plan == nullptr)
           return std::nullopt;
-        return MakePlanRowTexts(plan->info(), plan_id, view.FindStartPoints(plan_id), signed_up,
+        plan->ReadInfo(&row_info_);
+        return MakePlanRowTexts(row_info_, plan_id, view.FindStartPoints(plan_id), signed_up,
                                 *links_.clock);
       });
   if (!texts)

@@ -27,6 +27,7 @@
 #include <memory>
 #include <set>
 
+#include "client/hallclient.pb.h"
 #include "games/hall/app/plan_tree_node.h"
 #include "games/hall/app/plan_views.h"
 #include "skinui/dialog_builder.h"
@@ -112,6 +113,8 @@ class UIPlanList : public skinui::CListUI {
   PlanViewLinks links_;
   skinui::CDialogBuilder builders_[kRowKinds];
   std::unique_ptr<PlanTreeNode> root_;
+  // The description of the plan whose row is being filled, parsed again for each row.
+  qv::hallclient::PlanSimpleInfo row_info_;
 };
 
 }  // namespace hall

@@ -393,6 +393,22 @@ TEST(PlanEntryTest, ACopyOwnsItsBytes) {
   }
 }
 
+TEST(PlanEntryTest, ReadingIntoAMessageUsedBeforeLeavesNothingOfTheEarlierPlan) {
+  hc::PlanSimpleInfo full;
+  ASSERT_TRUE(full.ParseFromString(FullDescription(5)));
+  hc::PlanSimpleInfo bare;
+  bare.set_plan_id(6);
+  const PlanEntry first(full, FullDescription(5), 0, 0, 0);
+  const PlanEntry second(bare, bare.SerializePartialAsString(), 0, 0, 0);
+  hc::PlanSimpleInfo row;
+  first.ReadInfo(&row);
+  EXPECT_EQ(row.show_join(), "报名费 100 金币");
+  second.ReadInfo(&row);
+  EXPECT_EQ(row.SerializePartialAsString(), bare.SerializePartialAsString());
+  EXPECT_FALSE(row.has_show_name());
+  EXPECT_FALSE(row.free_join());
+}
+
 TEST(StartPointRecordTest, KeepsEachPointsBytesWhateverTheirLength) {
   // Lengths on both sides of each step of their one- to three-byte prefixes.
   const struct {

@@ -86,9 +86,13 @@ PlanEntry& PlanEntry::operator=(const PlanEntry& other) {
 
 hc::PlanSimpleInfo PlanEntry::info() const {
   hc::PlanSimpleInfo info;
-  // The bytes parsed when the entry was made, so they parse again.
-  info.ParsePartialFromArray(bytes_.get(), static_cast<int>(size_));
+  ReadInfo(&info);
   return info;
+}
+
+void PlanEntry::ReadInfo(hc::PlanSimpleInfo* info) const {
+  // The bytes parsed when the entry was made, so they parse again.
+  info->ParsePartialFromArray(bytes_.get(), static_cast<int>(size_));
 }
 
 PlanRecord PlanEntry::record() const {

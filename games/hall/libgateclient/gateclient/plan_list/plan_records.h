@@ -76,6 +76,9 @@ class PlanEntry {
   std::string_view simple_info_bytes() const { return {bytes_.get(), size_}; }
   // A parsed copy of the description.
   qv::hallclient::PlanSimpleInfo info() const;
+  // Parses the description into `info`, whose texts keep the room an earlier read gave them: a
+  // reader that fills row after row allocates nothing once its message has grown.
+  void ReadInfo(qv::hallclient::PlanSimpleInfo* info) const;
   // A reader's copy of the whole plan.
   PlanRecord record() const;
 

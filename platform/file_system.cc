@@ -2,12 +2,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "platform/file_util.h"
 
@@ -198,6 +204,109 @@ class PosixOverwritableFile : public OverwritableFile {
   int64_t size_;
 };
 
+// Makes each staged file when it is taken, on the caller's thread.
+class OnDemandStagedFileQueue : public StagedFileQueue {
+ public:
+  OnDemandStagedFileQueue(FileSystem& fs, std::vector<std::string> paths)
+      : fs_(fs), paths_(std::move(paths)) {}
+  std::unique_ptr<StagedFile> Next(int* error) override {
+    return fs_.CreateStagedFile(paths_[next_++], error);
+  }
+
+ private:
+  FileSystem& fs_;
+  const std::vector<std::string> paths_;
+  size_t next_ = 0;
+};
+
+// Makes the staged files on a thread of its own, at most kAhead before the one the caller takes,
+// so that making a file overlaps the caller's transfer of the one before.
+//
+// Threads: the maker thread touches only paths_ (read) and, under mutex_, made_ and stop_; the
+// caller's thread takes from made_ under mutex_. The destructor stops the maker and joins it; the
+// files it made and nobody took are dropped, which leaves nothing.
+class AheadStagedFileQueue : public StagedFileQueue {
+ public:
+  // A few are enough to hide the making; each holds a descriptor until taken. The maker sleeps
+  // until the caller has taken the files down to kRefill, so where making is cheap it is woken
+  // once per few files rather than for each.
+  static constexpr size_t kAhead = 8;
+  static constexpr size_t kRefill = kAhead / 2;
+
+  AheadStagedFileQueue(FileSystem& fs, std::vector<std::string> paths)
+      : fs_(fs), paths_(std::move(paths)), maker_([this] { MakeAll(); }) {}
+  ~AheadStagedFileQueue() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    room_.notify_one();
+    maker_.join();
+  }
+
+  std::unique_ptr<StagedFile> Next(int* error) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait(lock, [this] { return !made_.empty(); });
+    Made made = std::move(made_.front());
+    made_.pop_front();
+    const bool refill = made_.size() == kRefill;
+    lock.unlock();
+    if (refill)
+      room_.notify_one();
+    if (made.file == nullptr)
+      *error = made.error;
+    return std::move(made.file);
+  }
+
+ private:
+  struct Made {
+    std::unique_ptr<StagedFile> file;
+    int error = 0;
+  };
+
+  void MakeAll() {
+    for (const std::string& path : paths_) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (made_.size() >= kAhead)
+          room_.wait(lock, [this] { return stop_ || made_.size() <= kRefill; });
+        if (stop_)
+          return;
+      }
+      Made made;
+      made.file = fs_.CreateStagedFile(path, &made.error);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        made_.push_back(std::move(made));
+      }
+      ready_.notify_one();
+    }
+  }
+
+  FileSystem& fs_;
+  const std::vector<std::string> paths_;
+  std::mutex mutex_;
+  std::condition_variable ready_;  // made_ gained a file
+  std::condition_variable room_;   // made_ lost one, or stop_ was set
+  std::deque<Made> made_;
+  bool stop_ = false;
+  std::thread maker_;  // last: it starts once everything above is built
+};
+
+// Whether the file system `path` lies on (or would, once its missing folders are made) keeps its
+// files in memory only, where making one takes microseconds.
+bool InMemoryFileSystem(std::string path) {
+  for (;;) {
+    struct statfs info {};
+    if (::statfs(path.c_str(), &info) == 0)
+      return info.f_type == TMPFS_MAGIC || info.f_type == RAMFS_MAGIC;
+    std::string parent = DirName(path);
+    if (errno != ENOENT || parent.empty() || parent == path)
+      return false;
+    path = std::move(parent);
+  }
+}
+
 // Whether this process can name its own descriptors, which linking an unnamed file needs.
 bool ProcSelfFdUsable() {
   static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
@@ -274,6 +383,14 @@ class PosixFileSystem : public FileSystem {
     return FileSystem::CreateStagedFile(path, error);
   }
 
+  std::unique_ptr<StagedFileQueue> StageInOrder(std::vector<std::string> paths) override {
+    // One file is taken as soon as it is made, and a file in memory is made in less time than
+    // handing it over from another thread takes: there a thread would only add its cost.
+    if (paths.size() < 2 || InMemoryFileSystem(DirName(paths.front())))
+      return FileSystem::StageInOrder(std::move(paths));
+    return std::make_unique<AheadStagedFileQueue>(*this, std::move(paths));
+  }
+
   std::unique_ptr<OverwritableFile> OpenForOverwrite(const std::string& path, int* error) override {
     // A link at the path is not followed (ELOOP): the caller writes a file of its own instead.
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -345,6 +462,10 @@ std::unique_ptr<StagedFile> FileSystem::CreateStagedFile(const std::string& path
   if (file == nullptr)
     return nullptr;
   return std::make_unique<PartStagedFile>(*this, path, std::move(file));
+}
+
+std::unique_ptr<StagedFileQueue> FileSystem::StageInOrder(std::vector<std::string> paths) {
+  return std::make_unique<OnDemandStagedFileQueue>(*this, std::move(paths));
 }
 
 std::unique_ptr<OverwritableFile> FileSystem::OpenForOverwrite(const std::string&, int* error) {

@@ -59,6 +59,19 @@ class OverwritableFile {
   virtual int64_t Size() const = 0;
 };
 
+// Staged files for a list of paths, handed out in the list's order. Making a file can cost more
+// than fetching its few bytes (a file system that searches for a free inode), so the real file
+// system makes the next few on a thread of its own while the caller works on the current one;
+// those never taken are dropped unpublished and leave nothing.
+class StagedFileQueue {
+ public:
+  virtual ~StagedFileQueue() = default;
+  // The staged file of the next path, or null with *error as CreateStagedFile gives it (ENOENT
+  // when a folder of the path is missing: the caller makes it and asks CreateStagedFile).
+  // REQUIRES: fewer calls so far than paths.
+  virtual std::unique_ptr<StagedFile> Next(int* error) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -73,6 +86,10 @@ class FileSystem {
   // path is missing). This default writes path + ".part" through this file system's own
   // CreateFile, Rename, SetModifiedTime and RemoveFile.
   virtual std::unique_ptr<StagedFile> CreateStagedFile(const std::string& path, int* error);
+  // Staged files for `paths` in order. This default makes each through CreateStagedFile when it
+  // is taken, on the caller's thread; a forwarding file system keeps it, so a test that replaces
+  // CreateStagedFile sees every file made.
+  virtual std::unique_ptr<StagedFileQueue> StageInOrder(std::vector<std::string> paths);
   // Opens `path` (creating it when missing) for overwriting in place; a link there is not
   // followed. Null with *error = errno on failure; this default has none to offer (ENOTSUP), and
   // a caller writes the file anew instead.

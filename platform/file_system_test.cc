@@ -165,6 +165,73 @@ TEST_F(FileSystemTest, AStagedFileHasNoNameUntilItIsPublishedWhole) {
   }
 }
 
+// Staged files handed out in order keep the promises of one made alone, whether they are made
+// ahead on a thread of their own (the real file system on disk), when taken (in memory) or by the
+// default every other file system has: each is published at its own path, a missing folder is
+// reported for its own path only, and those closed, dropped or never taken leave nothing.
+TEST_F(FileSystemTest, StagedFilesInOrderArePublishedAtTheirPathsAndTheRestLeaveNothing) {
+  for (const StagedCase& c : StagedCases()) {
+    std::string root = dir_;
+    if (!c.root.empty()) {
+      char tmpl[] = "/dev/shm/file_system_test.XXXXXX";
+      if (::mkdtemp(tmpl) == nullptr)
+        continue;  // no tmpfs here
+      root = tmpl;
+    }
+    PartFilesOnly part_files(fs_);
+    FileSystem& fs = c.part_files ? static_cast<FileSystem&>(part_files) : fs_;
+    // Several times as many paths as are made ahead.
+    constexpr int kPaths = 40, kTaken = 30, kMissingFolder = 13;
+    std::vector<std::string> paths;
+    for (int i = 0; i < kPaths; ++i) {
+      paths.push_back(JoinPath(root, i == kMissingFolder ? "no/such/f" : "f" + std::to_string(i)));
+    }
+    std::unique_ptr<StagedFileQueue> queue = fs.StageInOrder(paths);
+    std::vector<std::string> published;
+    for (int i = 0; i < kTaken; ++i) {
+      int error = 0;
+      std::unique_ptr<StagedFile> f = queue->Next(&error);
+      if (i == kMissingFolder) {
+        EXPECT_EQ(f, nullptr) << c.name;
+        EXPECT_EQ(error, ENOENT) << c.name;
+        continue;
+      }
+      ASSERT_NE(f, nullptr) << c.name << " file " << i << " errno " << error;
+      ASSERT_TRUE(f->Append("file " + std::to_string(i)));
+      if (i % 3 == 0) {
+        EXPECT_TRUE(f->Close(false));
+        continue;
+      }
+      if (i % 3 == 1) {
+        f.reset();
+        continue;
+      }
+      ASSERT_TRUE(f->Publish(false)) << c.name << " file " << i;
+      published.push_back("f" + std::to_string(i));
+    }
+    queue.reset();
+    // A queue dropped before anything was taken from it.
+    std::vector<std::string> more;
+    for (int i = 0; i < kPaths; ++i)
+      more.push_back(JoinPath(root, "g" + std::to_string(i)));
+    fs.StageInOrder(more).reset();
+
+    std::vector<std::string> files;
+    ASSERT_TRUE(fs.ListFiles(root, &files));
+    std::sort(files.begin(), files.end());
+    std::sort(published.begin(), published.end());
+    EXPECT_EQ(files, published) << c.name;
+    for (const std::string& name : published) {
+      std::string back;
+      ASSERT_TRUE(fs.ReadFile(JoinPath(root, name), &back));
+      EXPECT_EQ(back, "file " + name.substr(1)) << c.name;
+    }
+    EXPECT_FALSE(DirectoryExists(JoinPath(root, "no"))) << c.name << ": no folder is made";
+    if (root != dir_)
+      std::filesystem::remove_all(root);
+  }
+}
+
 // A program the update installs must be runnable; every other file is published without the
 // right to run.
 TEST_F(FileSystemTest, AStagedProgramIsPublishedRunnableAndOtherFilesAreNot) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -135,12 +136,13 @@ class UpdateFlowTest : public ::testing::Test {
     skinui::SetMessageBoxProvider(nullptr);
   }
 
-  void MakeFlow() {
+  void MakeFlow(platform::FileSystem* fs = nullptr) {
     flow_.reset();
     UpdateFlowEnvironment environment;
     environment.program_dir = dir_.path();
     environment.launcher = &launcher_;
     environment.engine.limits.low_speed_time_s = 2;
+    environment.engine.fs = fs;
     flow_ = std::make_unique<UpdateFlow>(environment);
   }
 
@@ -346,10 +348,39 @@ TEST_F(UpdateFlowTest, UnchangedServerListAnimatesClosesAndStartsNothing) {
   EXPECT_TRUE(FileRequests().empty());
 }
 
+// Holds back the last download of the run until the window has shown a file name: a run of a few
+// small files can otherwise end between two looks at the window.
+class LastFileWaitsForAName : public platform::ForwardingFileSystem {
+ public:
+  using ForwardingFileSystem::ForwardingFileSystem;
+  void NameShown() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      shown_ = true;
+    }
+    changed_.notify_all();
+  }
+  std::unique_ptr<platform::StagedFile> CreateStagedFile(const std::string& path,
+                                                         int* error) override {
+    if (path.find("tarvixresource") != std::string::npos) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait_for(lock, std::chrono::seconds(20), [this] { return shown_; });
+    }
+    return ForwardingFileSystem::CreateStagedFile(path, error);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool shown_ = false;
+};
+
 TEST_F(UpdateFlowTest, HallUpdateReadyLeavesTheFilesAndTheNewListInTheCache) {
   Publish("Tarvix", {{"tarvix.bin", std::string(40'000, 'h')},
                      {"tarvixresource\\牌背.png", std::string(30'000, 'p')},
                      {"LobbyData\\gamelist.xml", "<gamelist/>"}});
+  LastFileWaitsForAName fs(platform::RealFileSystem());
+  MakeFlow(&fs);
   std::vector<std::string> names;
   TestDriver::AnswerNextModal([&](skinui::WindowImplBase& window) {
     const HWND hwnd = window.GetHWND();
@@ -357,8 +388,10 @@ TEST_F(UpdateFlowTest, HallUpdateReadyLeavesTheFilesAndTheNewListInTheCache) {
       if (!skinui::IsWindow(hwnd))
         return true;
       const std::string name = Text(window, "updfilename");
-      if (!name.empty() && (names.empty() || names.back() != name))
+      if (!name.empty() && (names.empty() || names.back() != name)) {
         names.push_back(name);
+        fs.NameShown();
+      }
       return false;
     });
   });
@@ -376,6 +409,7 @@ TEST_F(UpdateFlowTest, HallUpdateReadyLeavesTheFilesAndTheNewListInTheCache) {
   EXPECT_TRUE(platform::FileExists(dir_.Sub("updatecl.txt")));
   // The hall's own applier is the start-up's to start.
   EXPECT_TRUE(launcher_.launched().empty());
+  flow_.reset();  // its worker is done with `fs`
 }
 
 TEST_F(UpdateFlowTest, CancelDuringATransferClosesAtOnceStopsTheRunAndTheNextRunResumes) {

@@ -78,9 +78,13 @@ class UpdateRun {
   bool CheckPaths(const CheckList& list);
   void RemoveStaleFiles(const std::vector<Download>& downloads, bool resuming);
   int DownloadFiles(const std::vector<Download>& downloads, int64_t total);
-  // Downloads one file from `base`; CURLE_OK when <path>.cache holds it whole.
+  // Downloads one file from `base`; CURLE_OK when <path>.cache holds it whole. Its staged file
+  // is the next of `staged` when given (the first attempt), else made now.
   CURLcode FetchFile(const Download& download, const std::string& base, int64_t completed,
-                     int64_t total, int* error_result);
+                     int64_t total, platform::StagedFileQueue* staged, int* error_result);
+  std::string DonePath(const Download& download) const {
+    return platform::JoinPath(cache_, download.relative + std::string(kCacheSuffix));
+  }
   TransferResult FetchText(const std::string& url, const std::string& range, std::string* body);
   bool Cancelled() const { return options_.cancel != nullptr && options_.cancel->load(); }
 
@@ -212,14 +216,15 @@ void UpdateRun::RemoveStaleFiles(const std::vector<Download>& downloads, bool re
 }
 
 CURLcode UpdateRun::FetchFile(const Download& download, const std::string& base, int64_t completed,
-                              int64_t total, int* error_result) {
+                              int64_t total, platform::StagedFileQueue* staged,
+                              int* error_result) {
   const CheckListEntry& entry = *download.entry;
-  const std::string done_path =
-      platform::JoinPath(cache_, download.relative + std::string(kCacheSuffix));
+  const std::string done_path = DonePath(download);
   // Staged: the ".cache" name appears only once the file is whole, so the applier can never
   // find half a download.
   int error = 0;
-  std::unique_ptr<platform::StagedFile> file = fs_.CreateStagedFile(done_path, &error);
+  std::unique_ptr<platform::StagedFile> file =
+      staged != nullptr ? staged->Next(&error) : fs_.CreateStagedFile(done_path, &error);
   if (file == nullptr && error == ENOENT) {
     const std::string folder = platform::DirName(done_path);
     if (!fs_.MakeDirectories(folder)) {
@@ -281,34 +286,46 @@ int UpdateRun::DownloadFiles(const std::vector<Download>& downloads, int64_t tot
 
   ResumeRecordWriter record_writer(fs_, options_.work_folder);
   int64_t completed = resuming ? record->completed : 0;
-  int64_t skipped = 0;
-  bool skipping = resuming;
-  for (const Download& download : downloads) {
-    const CheckListEntry& entry = *download.entry;
-    if (skipping) {
+  size_t next = 0;
+  if (resuming) {
+    int64_t skipped = 0;
+    for (; next < downloads.size(); ++next) {
+      const CheckListEntry& entry = *downloads[next].entry;
       // Only a finished download has its ".cache" name; its size must also be the declared one.
       platform::FileInfo info;
-      const std::string done_path =
-          platform::JoinPath(cache_, download.relative + std::string(kCacheSuffix));
-      if (fs_.Stat(done_path, &info) && !info.is_directory && !info.is_symlink &&
+      if (fs_.Stat(DonePath(downloads[next]), &info) && !info.is_directory && !info.is_symlink &&
           info.size == entry.size) {
         skipped += entry.size;
-        if (entry.path == record->path)
-          skipping = false;
+        if (entry.path == record->path) {
+          ++next;  // the recorded count already holds it
+          break;
+        }
         continue;
       }
-      skipping = false;
       completed = skipped;
+      break;
     }
+  }
 
+  std::vector<std::string> done_paths;
+  for (size_t i = next; i < downloads.size(); ++i)
+    done_paths.push_back(DonePath(downloads[i]));
+  const std::unique_ptr<platform::StagedFileQueue> staged = fs_.StageInOrder(std::move(done_paths));
+  for (; next < downloads.size(); ++next) {
+    const Download& download = downloads[next];
+    const CheckListEntry& entry = *download.entry;
+    // The queue's file serves the first attempt; a retry over FTP makes its own.
+    platform::StagedFileQueue* first_attempt = staged.get();
     Mode mode = Mode::kHttp;
     for (;;) {
       const bool http = mode == Mode::kHttp;
       const std::string& base = http ? target_.http_base : target_.ftp_base;
       int error_result = kUpdateReady;
-      const CURLcode code = (http ? http_usable_ : ftp_usable_)
-                                ? FetchFile(download, base, completed, total, &error_result)
-                                : CURLE_URL_MALFORMAT;
+      CURLcode code = CURLE_URL_MALFORMAT;
+      if (http ? http_usable_ : ftp_usable_) {
+        code = FetchFile(download, base, completed, total, first_attempt, &error_result);
+        first_attempt = nullptr;
+      }
       if (error_result != kUpdateReady)
         return error_result;
       if (code == CURLE_OK)

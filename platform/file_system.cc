@@ -219,78 +219,97 @@ class OnDemandStagedFileQueue : public StagedFileQueue {
   size_t next_ = 0;
 };
 
-// Makes the staged files on a thread of its own, at most kAhead before the one the caller takes,
-// so that making a file overlaps the caller's transfer of the one before.
+// Makes the staged files on kMakers threads of their own, at most kAhead beyond the one the
+// caller takes, so that making files overlaps the caller's transfers. Where a file system spends
+// its time on each new file searching for a free inode, two makers search at once; handed out,
+// the files keep the order of their paths.
 //
-// Threads: the maker thread touches only paths_ (read) and, under mutex_, made_ and stop_; the
-// caller's thread takes from made_ under mutex_. The destructor stops the maker and joins it; the
-// files it made and nobody took are dropped, which leaves nothing.
+// Threads: the makers claim paths and fill their slots, the caller empties the front slot, all
+// under mutex_ (paths_ is only read). The destructor stops the makers and joins them; the files
+// made and never taken are dropped, which leaves nothing.
+//
+//   slots_:  | taken_ (front, next for the caller) ... | claimed_ (next a maker claims)
 class AheadStagedFileQueue : public StagedFileQueue {
  public:
-  // A few are enough to hide the making; each holds a descriptor until taken. The maker sleeps
-  // until the caller has taken the files down to kRefill, so where making is cheap it is woken
-  // once per few files rather than for each.
+  static constexpr int kMakers = 2;
+  // A few are enough to hide the making; each holds a descriptor until taken. A maker that has
+  // run kAhead ahead sleeps until the caller is within kRefill of it again, so where making is
+  // cheap it is woken once per few files rather than for each.
   static constexpr size_t kAhead = 8;
   static constexpr size_t kRefill = kAhead / 2;
 
   AheadStagedFileQueue(FileSystem& fs, std::vector<std::string> paths)
-      : fs_(fs), paths_(std::move(paths)), maker_([this] { MakeAll(); }) {}
+      : fs_(fs), paths_(std::move(paths)) {
+    for (int i = 0; i < kMakers; ++i)
+      makers_.emplace_back([this] { MakeAll(); });
+  }
   ~AheadStagedFileQueue() override {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stop_ = true;
     }
-    room_.notify_one();
-    maker_.join();
+    room_.notify_all();
+    for (std::thread& maker : makers_)
+      maker.join();
   }
 
   std::unique_ptr<StagedFile> Next(int* error) override {
     std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [this] { return !made_.empty(); });
-    Made made = std::move(made_.front());
-    made_.pop_front();
-    const bool refill = made_.size() == kRefill;
+    ready_.wait(lock, [this] { return !slots_.empty() && slots_.front().done; });
+    Slot slot = std::move(slots_.front());
+    slots_.pop_front();
+    ++taken_;
+    const bool refill = claimed_ - taken_ == kRefill;
     lock.unlock();
     if (refill)
-      room_.notify_one();
-    if (made.file == nullptr)
-      *error = made.error;
-    return std::move(made.file);
+      room_.notify_all();
+    if (slot.file == nullptr)
+      *error = slot.error;
+    return std::move(slot.file);
   }
 
  private:
-  struct Made {
+  struct Slot {
     std::unique_ptr<StagedFile> file;
     int error = 0;
+    bool done = false;
   };
 
   void MakeAll() {
-    for (const std::string& path : paths_) {
+    for (;;) {
+      size_t index = 0;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (made_.size() >= kAhead)
-          room_.wait(lock, [this] { return stop_ || made_.size() <= kRefill; });
-        if (stop_)
+        if (claimed_ - taken_ >= kAhead)
+          room_.wait(lock, [this] { return stop_ || claimed_ - taken_ <= kRefill; });
+        if (stop_ || claimed_ == paths_.size())
           return;
+        index = claimed_++;
+        slots_.emplace_back();
       }
-      Made made;
-      made.file = fs_.CreateStagedFile(path, &made.error);
+      Slot made;
+      made.file = fs_.CreateStagedFile(paths_[index], &made.error);
+      made.done = true;
+      bool front = false;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        made_.push_back(std::move(made));
+        front = index == taken_;
+        slots_[index - taken_] = std::move(made);
       }
-      ready_.notify_one();
+      if (front)
+        ready_.notify_one();
     }
   }
 
   FileSystem& fs_;
   const std::vector<std::string> paths_;
   std::mutex mutex_;
-  std::condition_variable ready_;  // made_ gained a file
-  std::condition_variable room_;   // made_ lost one, or stop_ was set
-  std::deque<Made> made_;
+  std::condition_variable ready_;  // the front slot was filled
+  std::condition_variable room_;   // the caller took files down to kRefill, or stop_ was set
+  std::deque<Slot> slots_;         // one per path from taken_ to claimed_
+  size_t taken_ = 0, claimed_ = 0;
   bool stop_ = false;
-  std::thread maker_;  // last: it starts once everything above is built
+  std::vector<std::thread> makers_;  // last: they start once everything above is built
 };
 
 // Whether the file system `path` lies on (or would, once its missing folders are made) keeps its

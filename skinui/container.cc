@@ -35,7 +35,7 @@ struct AxisPlan {
   LONG remainder = 0;
 };
 
-AxisPlan PlanAxis(const std::vector<CControlUI*>& items, SIZE avail, int child_padding,
+AxisPlan PlanAxis(const ChildList& items, SIZE avail, int child_padding,
                   bool horizontal) {
   AxisPlan plan;
   for (CControlUI* c : items) {
@@ -82,12 +82,14 @@ void* CContainerUI::GetInterface(const char* name) {
 }
 
 CControlUI* CContainerUI::GetItemAt(int index) const {
-  return index >= 0 && index < GetCount() ? items_[index] : nullptr;
+  return index >= 0 && index < GetCount() ? items_[static_cast<size_t>(index)] : nullptr;
 }
 
 int CContainerUI::GetItemIndex(CControlUI* control) const {
-  const auto it = std::find(items_.begin(), items_.end(), control);
-  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+  const int index = items_.IndexOf(control, find_hint_);
+  if (index >= 0)
+    find_hint_ = static_cast<size_t>(index);
+  return index;
 }
 
 bool CContainerUI::Add(CControlUI* control) {
@@ -98,7 +100,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
   if (control == nullptr)
     return false;
   index = std::clamp(index, 0, GetCount());
-  items_.insert(items_.begin() + index, control);
+  items_.insert(static_cast<size_t>(index), control);
   control->SetManager(manager_, this);
   control->SetInternVisible(IsVisible());
   NeedUpdate();
@@ -113,7 +115,7 @@ bool CContainerUI::RemoveAt(int index, bool do_not_destroy) {
   CControlUI* c = GetItemAt(index);
   if (c == nullptr)
     return false;
-  items_.erase(items_.begin() + index);
+  items_.erase(static_cast<size_t>(index));
   if (do_not_destroy) {
     c->SetManager(nullptr, nullptr);
   } else {
@@ -124,8 +126,7 @@ bool CContainerUI::RemoveAt(int index, bool do_not_destroy) {
 }
 
 void CContainerUI::RemoveAll() {
-  std::vector<CControlUI*> old;
-  old.swap(items_);
+  const std::vector<CControlUI*> old = items_.TakeAll();
   for (CControlUI* c : old)
     delete c;
   scroll_pos_ = 0;
@@ -201,8 +202,8 @@ CControlUI* CContainerUI::HitTest(POINT pt) {
   if (!IsVisible() || !PointInRect(rect_, pt))
     return nullptr;
   if (mouse_child_enabled_) {
-    for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-      if (CControlUI* hit = (*it)->HitTest(pt))
+    for (size_t i = items_.size(); i-- > 0;) {
+      if (CControlUI* hit = items_[i]->HitTest(pt))
         return hit;
     }
   }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "skinui/child_list.h"
 #include "skinui/control.h"
 
 namespace skinui {
@@ -59,7 +60,9 @@ class CContainerUI : public CControlUI {
   // Places the floating children of the container.
   void PlaceFloats(const RECT& inner);
 
-  std::vector<CControlUI*> items_;  // owned
+  ChildList items_;  // owned
+  // Where the last child was found: rows are looked up near the one before.
+  mutable size_t find_hint_ = 0;
   RECT inset_;
   int child_padding_ = 0;
   bool mouse_child_enabled_ = true;

@@ -29,6 +29,7 @@ struct Slot {
 // the length the fixed ones, their paddings and the gaps take, and the room of each stretch child.
 struct AxisPlan {
   std::vector<Slot> slots;
+  bool floats = false;  // a shown child floats
   LONG fixed_total = 0;
   int stretch = 0;
   LONG share = 0;
@@ -39,8 +40,12 @@ AxisPlan PlanAxis(const ChildList& items, SIZE avail, int child_padding,
                   bool horizontal) {
   AxisPlan plan;
   for (CControlUI* c : items) {
-    if (!c->IsVisible() || c->IsFloat())
+    if (!c->IsVisible())
       continue;
+    if (c->IsFloat()) {
+      plan.floats = true;
+      continue;
+    }
     const SIZE s = c->EstimateSize(avail);
     const RECT& p = c->GetPadding();
     const LONG length = horizontal ? s.cx : s.cy;
@@ -101,6 +106,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
     return false;
   index = std::clamp(index, 0, GetCount());
   items_.insert(static_cast<size_t>(index), control);
+  placed_valid_ = false;
   control->SetManager(manager_, this);
   control->SetInternVisible(IsVisible());
   NeedUpdate();
@@ -116,6 +122,7 @@ bool CContainerUI::RemoveAt(int index, bool do_not_destroy) {
   if (c == nullptr)
     return false;
   items_.erase(static_cast<size_t>(index));
+  placed_valid_ = false;
   if (do_not_destroy) {
     c->SetManager(nullptr, nullptr);
   } else {
@@ -127,6 +134,7 @@ bool CContainerUI::RemoveAt(int index, bool do_not_destroy) {
 
 void CContainerUI::RemoveAll() {
   const std::vector<CControlUI*> old = items_.TakeAll();
+  placed_valid_ = false;
   for (CControlUI* c : old)
     delete c;
   scroll_pos_ = 0;
@@ -147,8 +155,31 @@ void CContainerUI::SetScrollPos(int pos) {
   pos = std::clamp(pos, 0, std::max(0, scroll_range_));
   if (pos == scroll_pos_)
     return;
+  const int old = scroll_pos_;
   scroll_pos_ = pos;
+  ScrollChildren(old);
+}
+
+void CContainerUI::ScrollChildren(int) {
   SetPos(rect_);
+}
+
+bool CContainerUI::PlacedCurrent() const {
+  return placed_valid_ && manager_ != nullptr && manager_ == placed_manager_ &&
+         manager_->LayoutSerial() == placed_serial_ && rect_ == placed_rect_;
+}
+
+bool CContainerUI::PlacedOver(LONG top, LONG bottom, size_t* first, size_t* last) const {
+  if (has_floats_ || !placed_in_order_ || !PlacedCurrent())
+    return false;
+  // Tops and bottoms both go down the layout.
+  const auto begin = std::partition_point(placed_.begin(), placed_.end(),
+                                          [&](const Placed& p) { return p.rect.bottom <= top; });
+  const auto end = std::partition_point(begin, placed_.end(),
+                                        [&](const Placed& p) { return p.rect.top < bottom; });
+  *first = static_cast<size_t>(begin - placed_.begin());
+  *last = static_cast<size_t>(end - placed_.begin());
+  return true;
 }
 
 RECT CContainerUI::InnerRect() const {
@@ -181,6 +212,7 @@ void CContainerUI::SetPos(const RECT& rect) {
 }
 
 void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
+  placed_valid_ = false;
   CControlUI::SetManager(manager, parent);
   for (CControlUI* c : items_)
     c->SetManager(manager, this);
@@ -202,9 +234,17 @@ CControlUI* CContainerUI::HitTest(POINT pt) {
   if (!IsVisible() || !PointInRect(rect_, pt))
     return nullptr;
   if (mouse_child_enabled_) {
-    for (size_t i = items_.size(); i-- > 0;) {
-      if (CControlUI* hit = items_[i]->HitTest(pt))
-        return hit;
+    size_t first = 0, last = 0;
+    if (PlacedOver(pt.y, pt.y + 1, &first, &last)) {
+      for (size_t i = last; i-- > first;) {
+        if (CControlUI* hit = placed_[i].control->HitTest(pt))
+          return hit;
+      }
+    } else {
+      for (size_t i = items_.size(); i-- > 0;) {
+        if (CControlUI* hit = items_[i]->HitTest(pt))
+          return hit;
+      }
     }
   }
   return mouse_enabled_ ? this : nullptr;
@@ -250,9 +290,18 @@ void CContainerUI::DoPaint(RenderTarget& hdc, const RECT& paint) {
     return;
   CControlUI::DoPaint(hdc, paint);
   hdc.PushClip(area);
-  for (CControlUI* c : items_) {
-    if (c->IsVisible() && !RectEmpty(IntersectRects(area, c->GetPos())))
-      c->DoPaint(hdc, area);
+  size_t first = 0, last = 0;
+  if (PlacedOver(area.top, area.bottom, &first, &last)) {
+    for (size_t i = first; i < last; ++i) {
+      CControlUI* c = placed_[i].control;
+      if (c->IsVisible() && !RectEmpty(IntersectRects(area, c->GetPos())))
+        c->DoPaint(hdc, area);
+    }
+  } else {
+    for (CControlUI* c : items_) {
+      if (c->IsVisible() && !RectEmpty(IntersectRects(area, c->GetPos())))
+        c->DoPaint(hdc, area);
+    }
   }
   if (scroll_enabled_ && scroll_range_ > 0) {
     const RECT inner = InnerRect();
@@ -275,6 +324,8 @@ void* CVerticalLayoutUI::GetInterface(const char* name) {
 }
 
 void CVerticalLayoutUI::SetPos(const RECT& rect) {
+  // Taken first: a change while the children are placed makes the places stale.
+  const uint64_t serial = manager_ != nullptr ? manager_->LayoutSerial() : 0;
   CControlUI::SetPos(rect);
   RECT inner = InnerRect();
   const LONG avail_w = inner.right - inner.left;
@@ -290,6 +341,9 @@ void CVerticalLayoutUI::SetPos(const RECT& rect) {
   scroll_pos_ = std::clamp(scroll_pos_, 0, scroll_range_);
   LONG y = inner.top - scroll_pos_;
   int stretch_seen = 0;
+  placed_.clear();
+  placed_.reserve(slots.size());
+  placed_in_order_ = true;
   for (const Slot& slot : slots) {
     CControlUI* c = slot.control;
     const RECT& p = c->GetPadding();
@@ -303,10 +357,41 @@ void CVerticalLayoutUI::SetPos(const RECT& rect) {
     LONG w = slot.size.cx == 0 ? avail_w - p.left - p.right : slot.size.cx;
     w = ClampSize(w, c->GetMinWidth(), c->GetMaxWidth());
     y += p.top;
-    c->SetPos(RECT{inner.left + p.left, y, inner.left + p.left + w, y + h});
+    const RECT place{inner.left + p.left, y, inner.left + p.left + w, y + h};
+    if (!placed_.empty() && (place.top < placed_.back().rect.top ||
+                             place.bottom < placed_.back().rect.bottom)) {
+      placed_in_order_ = false;
+    }
+    placed_.push_back(Placed{c, place});
+    c->SetPos(place);
     y += h + p.bottom + child_padding_;
   }
   PlaceFloats(inner);
+  has_floats_ = plan.floats;
+  placed_manager_ = manager_;
+  placed_serial_ = serial;
+  placed_rect_ = rect_;
+  placed_valid_ = manager_ != nullptr;
+}
+
+void CVerticalLayoutUI::ScrollChildren(int old_pos) {
+  if (!PlacedCurrent()) {
+    SetPos(rect_);
+    return;
+  }
+  CControlUI::SetPos(rect_);
+  const LONG dy = old_pos - scroll_pos_;
+  for (Placed& p : placed_) {
+    const RECT was = p.rect;
+    p.rect.top += dy;
+    p.rect.bottom += dy;
+    if (!RectEmpty(IntersectRects(was, rect_)) || !RectEmpty(IntersectRects(p.rect, rect_))) {
+      p.control->SetPos(p.rect);
+    } else {
+      p.control->rect_ = p.rect;
+    }
+  }
+  // Floating children do not scroll: their places stand.
 }
 
 const char* CHorizontalLayoutUI::GetClass() const {

@@ -2,8 +2,16 @@
 // the vertical and horizontal layouts place them one after another: fixed sizes first, the space
 // left shared evenly by the children without a fixed size. Floating children sit at their offset.
 // A vertical layout with "vscrollbar" scrolls its children with the mouse wheel.
+//
+// A list of thousands of rows must scroll, paint and hit-test in the time of the rows on show.
+// A vertical layout therefore remembers where its last layout put its children; while nothing
+// has asked for a layout since (the window's layout serial is the same), a scroll moves every
+// child's place and lays out again only the children it moves into or out of view (the others'
+// insides are laid out again when they come into view or at the next layout), and painting and
+// hit-testing look only at the children over the area.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -56,6 +64,19 @@ class CContainerUI : public CControlUI {
   void DoPaint(RenderTarget& hdc, const RECT& paint) override;
 
  protected:
+  // Where a layout put a child.
+  struct Placed {
+    CControlUI* control;
+    RECT rect;
+  };
+  // Lays the children out again after the scroll position moved from `old_pos`.
+  virtual void ScrollChildren(int old_pos);
+  // The children [first, last) of `placed_` over the band [top, bottom); false when the kept
+  // places cannot tell (then every child is to be looked at).
+  bool PlacedOver(LONG top, LONG bottom, size_t* first, size_t* last) const;
+  // Whether `placed_` still holds where every shown child is.
+  bool PlacedCurrent() const;
+
   RECT InnerRect() const;
   // Places the floating children of the container.
   void PlaceFloats(const RECT& inner);
@@ -69,6 +90,18 @@ class CContainerUI : public CControlUI {
   bool scroll_enabled_ = false;
   int scroll_pos_ = 0;
   int scroll_range_ = 0;
+  // The places of the shown, non-floating children at the last layout, in child order, when
+  // `placed_valid_`; kept by vertical layouts only.
+  std::vector<Placed> placed_;
+  bool placed_valid_ = false;
+  // Whether the places go down the layout (a negative padding can make them overlap back).
+  bool placed_in_order_ = false;
+  // The window's layout serial and this layout's place when `placed_` was made.
+  const CPaintManagerUI* placed_manager_ = nullptr;
+  uint64_t placed_serial_ = 0;
+  RECT placed_rect_;
+  // Whether the layout has floating children (they do not scroll).
+  bool has_floats_ = false;
 };
 
 class CVerticalLayoutUI : public CContainerUI {
@@ -76,6 +109,9 @@ class CVerticalLayoutUI : public CContainerUI {
   const char* GetClass() const override;
   void* GetInterface(const char* name) override;
   void SetPos(const RECT& rect) override;
+
+ protected:
+  void ScrollChildren(int old_pos) override;
 };
 
 class CHorizontalLayoutUI : public CContainerUI {

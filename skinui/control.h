@@ -162,6 +162,7 @@ class CControlUI {
   uint64_t name_key_ = 0;  // its key in the manager's name table, 0 while not registered
 
   friend class CPaintManagerUI;
+  friend class CVerticalLayoutUI;  // moves a scrolled-away child without laying it out
 };
 
 }  // namespace skinui

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "skinui/button.h"
 #include "skinui/container.h"
+#include "skinui/label.h"
 #include "skinui/list.h"
 #include "skinui/test_driver.h"
 #include "skinui/test_window.h"
@@ -91,6 +93,93 @@ TEST(SkinuiLayout, ListScrollsItsRowsWithTheWheelWithinItsRange) {
   list->SelectItem(0);
   EXPECT_EQ(list->GetScrollPos(), 0);
   EXPECT_EQ(PosOf(w, "row0").top, 0);
+}
+
+// A scroll that moves only the rows it brings into or out of view must leave every row, and
+// every shown row's insides, where a whole layout puts them, and hit-testing must find the same
+// control; also after rows change between notches and with a child floating over the rows.
+TEST(SkinuiLayout, ScrollingALongListPlacesAndHitsAsAWholeLayoutWould) {
+  struct Case {
+    const char* what;
+    bool with_float;
+    bool change_between;  // a row's height and another's visibility change mid-way
+  };
+  const Case cases[] = {
+      {"rows only", false, false},
+      {"rows changing between notches", false, true},
+      {"a floating child over the rows", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SkinTestWindow w("<VerticalLayout><List name=\"list\" inset=\"0,5,0,5\"/></VerticalLayout>");
+    w.Open(200, 150);
+    CPaintManagerUI& pm = w.GetPaintManager();
+    auto* list = static_cast<CListUI*>(pm.FindControl("list"));
+    std::vector<CControlUI*> rows, buttons;
+    for (int i = 0; i < 60; ++i) {
+      auto* row = new CListContainerElementUI;
+      row->SetFixedHeight(20 + (i % 3) * 7);
+      auto* button = new CButtonUI;
+      button->SetFixedWidth(40);
+      row->Add(new CLabelUI);
+      row->Add(button);
+      list->Add(row);
+      rows.push_back(row);
+      buttons.push_back(button);
+    }
+    rows[7]->SetVisible(false);
+    if (c.with_float) {
+      auto* over = new CButtonUI;
+      over->SetAttribute("float", "true");
+      over->SetAttribute("pos", "150,20,190,60");
+      list->Add(over);
+    }
+    TestDriver d;
+    d.RunUntilIdle();
+    const RECT view = list->GetPos();
+    const std::vector<POINT> probes = {{10, 6}, {10, 30}, {180, 40}, {170, 100}, {100, 144}};
+    auto snapshot = [&] {
+      std::vector<RECT> places;
+      for (size_t i = 0; i < rows.size(); ++i) {
+        places.push_back(rows[i]->GetPos());
+        if (!RectEmpty(IntersectRects(rows[i]->GetPos(), view)))
+          places.push_back(buttons[i]->GetPos());
+      }
+      std::vector<CControlUI*> hits;
+      for (POINT p : probes)
+        hits.push_back(pm.FindControl(p));
+      return std::make_pair(places, hits);
+    };
+    // What the window should find at `p`: the list's children asked one by one, the topmost first.
+    auto hit_by_walk = [&](POINT p) -> CControlUI* {
+      for (int i = list->GetCount(); i-- > 0;) {
+        if (CControlUI* hit = list->GetItemAt(i)->HitTest(p))
+          return hit;
+      }
+      return list;
+    };
+    const LPARAM at = MAKELPARAM(100, 75);
+    for (int notch = 0; notch < 70; ++notch) {
+      const bool down = notch < 45;
+      PostMessage(w.GetHWND(), WM_MOUSEWHEEL, MAKELPARAM(0, static_cast<WORD>(down ? -120 : 120)),
+                  at);
+      d.RunUntilIdle();
+      if (c.change_between && notch == 20) {
+        rows[30]->SetFixedHeight(55);
+        rows[7]->SetVisible(true);
+        d.RunUntilIdle();
+      }
+      const auto scrolled = snapshot();
+      for (size_t i = 0; i < probes.size(); ++i)
+        ASSERT_EQ(scrolled.second[i], hit_by_walk(probes[i])) << "notch " << notch << " probe " << i;
+      pm.NeedUpdate();
+      d.RunUntilIdle();
+      const auto laid_out = snapshot();
+      ASSERT_EQ(scrolled.first, laid_out.first) << "notch " << notch;
+      ASSERT_EQ(scrolled.second, laid_out.second) << "notch " << notch;
+    }
+    EXPECT_GT(list->GetScrollPos(), 0);
+  }
 }
 
 TEST(SkinuiLayout, HitTestFindsTheTopmostControlAndSkipsHiddenOnes) {

@@ -476,6 +476,7 @@ void CPaintManagerUI::Paint() {
 
 void CPaintManagerUI::NeedUpdate() {
   need_update_ = true;
+  ++layout_serial_;
   Invalidate();
 }
 

@@ -105,6 +105,8 @@ class CPaintManagerUI {
   void Paint();
   void NeedUpdate();
   void Invalidate();
+  // Grows at every NeedUpdate: a layout made at one serial still holds while it is the same.
+  uint64_t LayoutSerial() const { return layout_serial_; }
   bool IsWindowInitSent() const { return init_sent_; }
 
   // --- Skin resources.
@@ -165,6 +167,7 @@ class CPaintManagerUI {
   CControlUI* captured_ = nullptr;
   IOverlayUI* overlay_ = nullptr;
   bool need_update_ = true;
+  uint64_t layout_serial_ = 0;
   bool init_sent_ = false;
   std::string resource_folder_;
   SIZE init_size_;

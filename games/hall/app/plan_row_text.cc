@@ -49,6 +49,31 @@ std::string JoinCountText(uint32_t signed_count) {
   return std::to_string(signed_count) + "人报名";
 }
 
+namespace {
+
+void PackField(const std::string* field, std::string& out) {
+  if (field == nullptr) {
+    out += '-';
+    return;
+  }
+  out += std::to_string(field->size());
+  out += ':';
+  out += *field;
+}
+
+}  // namespace
+
+std::string PackPlanRowTexts(const PlanRowTexts& texts) {
+  std::string out;
+  out.reserve(texts.title.size() + texts.join_count.size() + texts.join_term.size() + 48);
+  PackField(&texts.title, out);
+  PackField(&texts.join_count, out);
+  PackField(texts.signup_image ? &*texts.signup_image : nullptr, out);
+  PackField(&texts.join_term, out);
+  PackField(texts.start_time ? &*texts.start_time : nullptr, out);
+  return out;
+}
+
 PlanRowTexts MakePlanRowTexts(const qv::hallclient::PlanSimpleInfo& plan, uint32_t plan_id,
                               const qvc::StartPointRecord* start_points, bool signed_up,
                               const platform::Clock& clock) {

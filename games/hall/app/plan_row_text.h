@@ -56,6 +56,10 @@ struct PlanRowTexts {
   std::optional<std::string> start_time;
 };
 
+// `texts` as one string, equal for two row texts exactly when every field is (each field is
+// written with its length, an absent one apart from an empty one).
+std::string PackPlanRowTexts(const PlanRowTexts& texts);
+
 // The row of `plan` (the catalogue's parsed record), with its start points when the catalogue
 // has them and whether the user is signed up for it. `clock` gives today's date for timed plans.
 PlanRowTexts MakePlanRowTexts(const qv::hallclient::PlanSimpleInfo& plan, uint32_t plan_id,

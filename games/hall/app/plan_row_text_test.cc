@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "games/hall/text/utf.h"
@@ -81,6 +82,36 @@ TEST(PlanTitleText, ShortNamesAreWrappedWholeAndLongOnesShortenedAtACharacter) {
       EXPECT_TRUE(WholeUtf8(title));
       const size_t room = kPlanTitleBytes - 1 - 6 - suffix.size();
       EXPECT_EQ(title.size() - 6 - suffix.size(), std::min<size_t>(name.size(), room / 3 * 3));
+    }
+  }
+}
+
+// A row is left alone when its packed texts are the same, so texts that differ in any field must
+// never pack alike, even where joining the fields would make them so.
+TEST(PackPlanRowTexts, TextsPackAlikeOnlyWhenEveryFieldIsTheSame) {
+  auto texts = [](std::string title, std::string count, std::optional<std::string> image,
+                  std::string term, std::optional<std::string> start) {
+    return PlanRowTexts{std::move(title), std::move(count), std::move(image), std::move(term),
+                        std::move(start)};
+  };
+  const PlanRowTexts base = texts("斗地主(1)", "3人报名", kSignupImage, "500金币", "19:30");
+  EXPECT_EQ(PackPlanRowTexts(base), PackPlanRowTexts(base));
+  const PlanRowTexts others[] = {
+      texts("斗地主(1)3", "人报名", kSignupImage, "500金币", "19:30"),  // a field's end moved
+      texts("斗地主(1)", "3人报名", std::nullopt, "500金币", "19:30"),
+      texts("斗地主(1)", "3人报名", "", "500金币", "19:30"),  // empty is not absent
+      texts("斗地主(1)", "3人报名", kWithdrawImage, "500金币", "19:30"),
+      texts("斗地主(1)", "3人报名", kSignupImage, "500金币", std::nullopt),
+      texts("斗地主(1)", "3人报名", kSignupImage, "500金币19:30", ""),
+      texts("斗地主(1)", "4人报名", kSignupImage, "500金币", "19:30"),
+      texts("", "", std::nullopt, "", std::nullopt),
+  };
+  for (const PlanRowTexts& other : others) {
+    SCOPED_TRACE(PackPlanRowTexts(other));
+    EXPECT_NE(PackPlanRowTexts(other), PackPlanRowTexts(base));
+    for (const PlanRowTexts& third : others) {
+      if (&third != &other)
+        EXPECT_NE(PackPlanRowTexts(other), PackPlanRowTexts(third));
     }
   }
 }

@@ -162,7 +162,7 @@ void UIPlanList::AddOrUpdatePlan(uint32_t list_id, uint32_t plan_id) {
   if (type == nullptr)
     return;
   if (PlanTreeNode* item = type->FindChild(plan_id)) {
-    FillItemRow(*item);
+    FillItemRow(*item, /*unless_same=*/true);
     return;
   }
   BuildItem(type, plan_id);
@@ -204,7 +204,7 @@ void UIPlanList::BuildItem(PlanTreeNode* type, uint32_t plan_id) {
   FillItemRow(*item);
 }
 
-void UIPlanList::FillItemRow(PlanTreeNode& item) {
+void UIPlanList::FillItemRow(PlanTreeNode& item, bool unless_same) {
   qvc::PlanList* catalogue = links_.gate != nullptr ? links_.gate->catalogue() : nullptr;
   skinui::CControlUI* row = item.data().row;
   if (catalogue == nullptr || row == nullptr)
@@ -223,9 +223,13 @@ void UIPlanList::FillItemRow(PlanTreeNode& item) {
       });
   if (!texts)
     return;
-  const auto* controls = item.As<PlanItemDefine>();
+  auto* controls = item.As<PlanItemDefine>();
   if (controls == nullptr)
     return;
+  std::string packed = PackPlanRowTexts(*texts);
+  if (unless_same && packed == controls->shown_texts)
+    return;
+  controls->shown_texts = std::move(packed);
   SetControlTextUtf8(controls->title, texts->title.c_str());
   SetControlTextUtf8(controls->join_count, texts->join_count.c_str());
   if (skinui::CButtonUI* button = item.data().signup_button; button && texts->signup_image) {

@@ -66,14 +66,15 @@ class UIPlanList : public skinui::CListUI {
   // --- the plans on show
   void ClearShownPlans() { shown_plans_.clear(); }
   // Wants plan `plan_id` shown under list `list_id`: refreshes its row, or builds one under the
-  // type (nothing without the type).
+  // type (nothing without the type). A row whose texts are the ones the tree put there last is
+  // left as it is, so a list's refresh touches only the rows whose plans changed.
   void AddOrUpdatePlan(uint32_t list_id, uint32_t plan_id);
   // Removes the items of list `list_id` not wanted since the last ClearShownPlans; the plan's
   // rows under other lists stay.
   void RemoveStalePlans(uint32_t list_id);
   // Removes the plan's item under every type.
   void RemovePlanRows(uint32_t plan_id);
-  // Fills the plan's rows again from the catalogue (under every type).
+  // Fills the plan's rows again from the catalogue (under every type), every text of them.
   void RefreshPlanRow(uint32_t plan_id);
 
   // Folds (false) or unfolds (true) a type: its item rows are hidden or shown, and its row shows
@@ -100,7 +101,9 @@ class UIPlanList : public skinui::CListUI {
   skinui::CControlUI* CreateRow(int kind);
   void PlaceRow(PlanTreeNode* parent, std::unique_ptr<PlanTreeNode> node);
   void BuildItem(PlanTreeNode* type, uint32_t plan_id);
-  void FillItemRow(PlanTreeNode& item);
+  // Puts the plan's texts in its row; with `unless_same`, not when they are the texts the tree
+  // put there last.
+  void FillItemRow(PlanTreeNode& item, bool unless_same = false);
   // Takes the item rows out of the list and deletes the nodes.
   void RemoveItems(std::vector<std::unique_ptr<PlanTreeNode>> items);
   bool OnTypeButtonNotify(void* param);

@@ -63,14 +63,18 @@ void PackField(const std::string* field, std::string& out) {
 
 }  // namespace
 
+void PackPlanRowTexts(const PlanRowTexts& texts, std::string* out) {
+  out->clear();
+  PackField(&texts.title, *out);
+  PackField(&texts.join_count, *out);
+  PackField(texts.signup_image ? &*texts.signup_image : nullptr, *out);
+  PackField(&texts.join_term, *out);
+  PackField(texts.start_time ? &*texts.start_time : nullptr, *out);
+}
+
 std::string PackPlanRowTexts(const PlanRowTexts& texts) {
   std::string out;
-  out.reserve(texts.title.size() + texts.join_count.size() + texts.join_term.size() + 48);
-  PackField(&texts.title, out);
-  PackField(&texts.join_count, out);
-  PackField(texts.signup_image ? &*texts.signup_image : nullptr, out);
-  PackField(&texts.join_term, out);
-  PackField(texts.start_time ? &*texts.start_time : nullptr, out);
+  PackPlanRowTexts(texts, &out);
   return out;
 }
 

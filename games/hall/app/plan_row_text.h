@@ -59,6 +59,8 @@ struct PlanRowTexts {
 // `texts` as one string, equal for two row texts exactly when every field is (each field is
 // written with its length, an absent one apart from an empty one).
 std::string PackPlanRowTexts(const PlanRowTexts& texts);
+// The same into `out` (its old contents replaced), reusing its room.
+void PackPlanRowTexts(const PlanRowTexts& texts, std::string* out);
 
 // The row of `plan` (the catalogue's parsed record), with its start points when the catalogue
 // has them and whether the user is signed up for it. `clock` gives today's date for timed plans.

@@ -110,8 +110,9 @@ TEST(PackPlanRowTexts, TextsPackAlikeOnlyWhenEveryFieldIsTheSame) {
     SCOPED_TRACE(PackPlanRowTexts(other));
     EXPECT_NE(PackPlanRowTexts(other), PackPlanRowTexts(base));
     for (const PlanRowTexts& third : others) {
-      if (&third != &other)
+      if (&third != &other) {
         EXPECT_NE(PackPlanRowTexts(other), PackPlanRowTexts(third));
+      }
     }
   }
 }

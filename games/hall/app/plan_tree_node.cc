@@ -4,11 +4,84 @@
 
 namespace hall {
 
+size_t PlanTreeNode::FirstChildIndex::Home(uint64_t id) const {
+  // Fibonacci hashing: plan ids come in runs, and their products spread over the high bits.
+  return static_cast<size_t>((id * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+}
+
+PlanTreeNode* PlanTreeNode::FirstChildIndex::Find(uint64_t id) const {
+  if (slots_.empty())
+    return nullptr;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = Home(id); slots_[i].child != nullptr; i = (i + 1) & mask) {
+    if (slots_[i].id == id)
+      return slots_[i].child;
+  }
+  return nullptr;
+}
+
+void PlanTreeNode::FirstChildIndex::Grow() {
+  std::vector<Slot> old;
+  old.swap(slots_);
+  bits_ = old.empty() ? 4 : bits_ + 1;
+  slots_.assign(size_t{1} << bits_, Slot{});
+  used_ = 0;
+  for (const Slot& s : old) {
+    if (s.child != nullptr)
+      InsertIfAbsent(s.id, s.child);
+  }
+}
+
+void PlanTreeNode::FirstChildIndex::InsertIfAbsent(uint64_t id, PlanTreeNode* child) {
+  if ((used_ + 1) * 2 > slots_.size())
+    Grow();
+  const size_t mask = slots_.size() - 1;
+  size_t i = Home(id);
+  for (; slots_[i].child != nullptr; i = (i + 1) & mask) {
+    if (slots_[i].id == id)
+      return;
+  }
+  slots_[i] = Slot{id, child};
+  ++used_;
+}
+
+void PlanTreeNode::FirstChildIndex::Erase(uint64_t id) {
+  if (slots_.empty())
+    return;
+  const size_t mask = slots_.size() - 1;
+  size_t hole = Home(id);
+  for (; slots_[hole].child != nullptr; hole = (hole + 1) & mask) {
+    if (slots_[hole].id == id)
+      break;
+  }
+  if (slots_[hole].child == nullptr)
+    return;
+  slots_[hole] = Slot{};
+  --used_;
+  // Entries after the hole whose home is not between the hole and themselves move into it, so
+  // that every lookup still meets its entry before a free slot.
+  for (size_t j = (hole + 1) & mask; slots_[j].child != nullptr; j = (j + 1) & mask) {
+    const size_t home = Home(slots_[j].id);
+    const bool home_after_hole = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
+    if (!home_after_hole) {
+      slots_[hole] = slots_[j];
+      slots_[j] = Slot{};
+      hole = j;
+    }
+  }
+}
+
+void PlanTreeNode::FirstChildIndex::Clear() {
+  slots_.clear();
+  bits_ = 0;
+  used_ = 0;
+}
+
 PlanTreeNode::PlanTreeNode(std::unique_ptr<NodeData> data, PlanTreeNode* parent)
     : parent_(parent), data_(std::move(data)) {}
 
 PlanTreeNode::~PlanTreeNode() {
-  first_child_.clear();
+  first_child_.Clear();
   for (auto& child : children_)
     child.reset();  // in insertion order, each subtree whole
   children_.clear();
@@ -17,14 +90,15 @@ PlanTreeNode::~PlanTreeNode() {
 PlanTreeNode* PlanTreeNode::AddChild(std::unique_ptr<PlanTreeNode> child) {
   child->parent_ = this;
   PlanTreeNode* raw = child.get();
+  const uint64_t id = raw->data().id;
   children_.push_back(std::move(child));
-  first_child_.emplace(raw->data().id, raw);  // an earlier child of the id stays the first
+  child_ids_.push_back(id);
+  first_child_.InsertIfAbsent(id, raw);  // an earlier child of the id stays the first
   return raw;
 }
 
 PlanTreeNode* PlanTreeNode::FindChild(uint64_t id) const {
-  const auto it = first_child_.find(id);
-  return it == first_child_.end() ? nullptr : it->second;
+  return first_child_.Find(id);
 }
 
 std::unique_ptr<PlanTreeNode> PlanTreeNode::TakeChild(PlanTreeNode* child) {
@@ -33,45 +107,66 @@ std::unique_ptr<PlanTreeNode> PlanTreeNode::TakeChild(PlanTreeNode* child) {
                    [&](const std::unique_ptr<PlanTreeNode>& c) { return c.get() == child; });
   if (it == children_.end())
     return nullptr;
+  const auto at = it - children_.begin();
   std::unique_ptr<PlanTreeNode> taken = std::move(*it);
   children_.erase(it);
-  const uint64_t id = taken->data().id;
+  const uint64_t id = child_ids_[static_cast<size_t>(at)];
+  child_ids_.erase(child_ids_.begin() + at);
   if (FindChild(id) == taken.get()) {
-    first_child_.erase(id);
-    for (const auto& c : children_) {
-      if (c->data().id == id) {
-        first_child_.emplace(id, c.get());
-        break;
-      }
-    }
+    first_child_.Erase(id);
+    const auto next = std::find(child_ids_.begin(), child_ids_.end(), id);
+    if (next != child_ids_.end())
+      first_child_.InsertIfAbsent(id, children_[static_cast<size_t>(next - child_ids_.begin())].get());
   }
   taken->parent_ = nullptr;
   return taken;
 }
 
-std::vector<std::unique_ptr<PlanTreeNode>> PlanTreeNode::TakeChildrenIf(
-    const std::function<bool(const PlanTreeNode&)>& pred) {
+std::vector<std::unique_ptr<PlanTreeNode>> PlanTreeNode::TakeChildrenAt(
+    const std::vector<bool>& take) {
   std::vector<std::unique_ptr<PlanTreeNode>> taken;
   std::vector<std::unique_ptr<PlanTreeNode>> kept;
+  std::vector<uint64_t> kept_ids;
   kept.reserve(children_.size());
-  for (auto& c : children_) {
-    if (pred(*c)) {
-      c->parent_ = nullptr;
-      taken.push_back(std::move(c));
+  kept_ids.reserve(children_.size());
+  for (size_t i = 0; i < children_.size(); ++i) {
+    if (take[i]) {
+      children_[i]->parent_ = nullptr;
+      taken.push_back(std::move(children_[i]));
     } else {
-      kept.push_back(std::move(c));
+      kept.push_back(std::move(children_[i]));
+      kept_ids.push_back(child_ids_[i]);
     }
   }
   children_ = std::move(kept);
+  child_ids_ = std::move(kept_ids);
   if (!taken.empty())
     ReindexChildren();
   return taken;
 }
 
+std::vector<std::unique_ptr<PlanTreeNode>> PlanTreeNode::TakeChildrenIf(
+    const std::function<bool(const PlanTreeNode&)>& pred) {
+  std::vector<bool> take(children_.size());
+  bool any = false;
+  for (size_t i = 0; i < children_.size(); ++i)
+    any |= take[i] = pred(*children_[i]);
+  return any ? TakeChildrenAt(take) : std::vector<std::unique_ptr<PlanTreeNode>>{};
+}
+
+std::vector<std::unique_ptr<PlanTreeNode>> PlanTreeNode::TakeChildrenWithIdIf(
+    const std::function<bool(uint64_t)>& pred) {
+  std::vector<bool> take(child_ids_.size());
+  bool any = false;
+  for (size_t i = 0; i < child_ids_.size(); ++i)
+    any |= take[i] = pred(child_ids_[i]);
+  return any ? TakeChildrenAt(take) : std::vector<std::unique_ptr<PlanTreeNode>>{};
+}
+
 void PlanTreeNode::ReindexChildren() {
-  first_child_.clear();
-  for (const auto& c : children_)
-    first_child_.emplace(c->data().id, c.get());
+  first_child_.Clear();
+  for (size_t i = 0; i < children_.size(); ++i)
+    first_child_.InsertIfAbsent(child_ids_[i], children_[i].get());
 }
 
 }  // namespace hall

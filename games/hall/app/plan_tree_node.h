@@ -8,14 +8,15 @@
 //
 // A node owns its children and its record; deleting a node deletes its children first. Children
 // keep their insertion order; a node also finds its first child of an id without a walk, so a
-// list of thousands of plans refreshes in time linear in its size.
+// list of thousands of plans refreshes in time linear in its size. The children's ids are kept
+// beside them (a record's id is not changed once it is a child), and the id index is one flat
+// table: a refresh of a long list reads these in turn instead of a scattered node per child.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace skinui {
@@ -103,15 +104,43 @@ class PlanTreeNode {
   // Takes out every child for which `pred` holds, keeping the others' order, in one pass.
   std::vector<std::unique_ptr<PlanTreeNode>> TakeChildrenIf(
       const std::function<bool(const PlanTreeNode&)>& pred);
+  // The same by the children's ids alone: when none is taken no child is read.
+  std::vector<std::unique_ptr<PlanTreeNode>> TakeChildrenWithIdIf(
+      const std::function<bool(uint64_t)>& pred);
 
  private:
+  // id -> the first child of that id: open addressing with linear probing in one flat table,
+  // at most half full.
+  class FirstChildIndex {
+   public:
+    PlanTreeNode* Find(uint64_t id) const;
+    // Keeps the child already there for `id`.
+    void InsertIfAbsent(uint64_t id, PlanTreeNode* child);
+    void Erase(uint64_t id);
+    void Clear();
+
+   private:
+    struct Slot {
+      uint64_t id = 0;
+      PlanTreeNode* child = nullptr;  // null: a free slot
+    };
+    size_t Home(uint64_t id) const;
+    void Grow();
+
+    std::vector<Slot> slots_;  // a power of two long, or empty
+    int bits_ = 0;
+    size_t used_ = 0;
+  };
+
+  std::vector<std::unique_ptr<PlanTreeNode>> TakeChildrenAt(const std::vector<bool>& take);
   void ReindexChildren();
 
   std::vector<std::unique_ptr<PlanTreeNode>> children_;
+  // children_[i]->data().id, in the same order.
+  std::vector<uint64_t> child_ids_;
   PlanTreeNode* parent_;
   std::unique_ptr<NodeData> data_;
-  // id -> first child of that id in `children_`.
-  std::unordered_map<uint64_t, PlanTreeNode*> first_child_;
+  FirstChildIndex first_child_;
 };
 
 }  // namespace hall

@@ -1,5 +1,6 @@
 #include "games/hall/app/ui_plan_list.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -226,10 +227,10 @@ void UIPlanList::FillItemRow(PlanTreeNode& item, bool unless_same) {
   auto* controls = item.As<PlanItemDefine>();
   if (controls == nullptr)
     return;
-  std::string packed = PackPlanRowTexts(*texts);
-  if (unless_same && packed == controls->shown_texts)
+  PackPlanRowTexts(*texts, &packed_);
+  if (unless_same && packed_ == controls->shown_texts)
     return;
-  controls->shown_texts = std::move(packed);
+  controls->shown_texts = packed_;
   SetControlTextUtf8(controls->title, texts->title.c_str());
   SetControlTextUtf8(controls->join_count, texts->join_count.c_str());
   if (skinui::CButtonUI* button = item.data().signup_button; button && texts->signup_image) {
@@ -252,8 +253,12 @@ void UIPlanList::RemoveStalePlans(uint32_t list_id) {
   PlanTreeNode* type = FindType(list_id);
   if (type == nullptr || type->data().keep_items)
     return;
-  RemoveItems(type->TakeChildrenIf([&](const PlanTreeNode& item) {
-    return shown_plans_.count(static_cast<uint32_t>(item.data().id)) == 0;
+  if (type->children().empty())
+    return;
+  // Looked up in a flat copy: the set's nodes lie wherever the refresh's allocations put them.
+  const std::vector<uint32_t> wanted(shown_plans_.begin(), shown_plans_.end());
+  RemoveItems(type->TakeChildrenWithIdIf([&](uint64_t id) {
+    return !std::binary_search(wanted.begin(), wanted.end(), static_cast<uint32_t>(id));
   }));
 }
 

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string>
 
 #include "client/hallclient.pb.h"
 #include "games/hall/app/plan_tree_node.h"
@@ -111,6 +112,7 @@ class UIPlanList : public skinui::CListUI {
 
   std::set<uint32_t> shown_types_;
   std::set<uint32_t> shown_plans_;
+  std::string packed_;  // room for a row's packed texts, kept between rows
   uint32_t current_group_ = 0;
   skinui::CPaintManagerUI* row_manager_;
   PlanViewLinks links_;

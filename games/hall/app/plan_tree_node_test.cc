@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,61 @@ TEST(PlanTreeNode, TakesChildrenByAPredicateKeepingTheOthersInOrder) {
   EXPECT_EQ(root.FindChild(2), nullptr);
   EXPECT_NE(root.FindChild(3), nullptr);
   EXPECT_TRUE(root.TakeChildrenIf([](const PlanTreeNode&) { return false; }).empty());
+}
+
+// Thousands of children, many sharing ids and with ids that collide in any table, taken one by
+// one and by their ids at random: every id finds the first child that has it, as a walk over
+// the children would.
+TEST(PlanTreeNode, FindChildAgreesWithAWalkThroughManyAddsAndTakes) {
+  struct Case {
+    const char* what;
+    uint32_t seed;
+    uint64_t id_range;
+    uint64_t id_stride;
+  };
+  const Case cases[] = {
+      {"plan ids in a run", 1, 3000, 1},
+      {"few ids, many shared", 2, 40, 1},
+      {"ids a power of two apart", 3, 500, uint64_t{1} << 20},
+      {"ids across the whole range", 4, 2000, 0x9E3779B97F4A7C15ull},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint64_t> deleted;
+    PlanTreeNode root(std::make_unique<NodeData>());
+    std::mt19937 random(c.seed);
+    auto id_of = [&](uint64_t n) { return n * c.id_stride; };
+    auto check = [&](const char* after) {
+      for (uint64_t n = 0; n < c.id_range; ++n) {
+        const PlanTreeNode* walked = nullptr;
+        for (const auto& child : root.children()) {
+          if (child->data().id == id_of(n)) {
+            walked = child.get();
+            break;
+          }
+        }
+        ASSERT_EQ(root.FindChild(id_of(n)), walked) << after << ", id #" << n;
+      }
+    };
+    for (int i = 0; i < 3000; ++i)
+      root.AddChild(Node(id_of(random() % c.id_range), &deleted));
+    check("adding");
+    for (int i = 0; i < 1500 && !root.children().empty(); ++i) {
+      PlanTreeNode* child = root.children()[random() % root.children().size()].get();
+      ASSERT_NE(root.TakeChild(child), nullptr);
+      if (i % 100 == 0)
+        check("taking one");
+    }
+    check("taking one");
+    const uint64_t odd = random() % 7 + 2;
+    root.TakeChildrenWithIdIf([&](uint64_t id) { return (id / std::max<uint64_t>(c.id_stride, 1)) % odd == 0; });
+    check("taking by id");
+    for (const auto& child : root.children())
+      EXPECT_NE((child->data().id / std::max<uint64_t>(c.id_stride, 1)) % odd, 0u);
+    for (int i = 0; i < 500; ++i)
+      root.AddChild(Node(id_of(random() % c.id_range), &deleted));
+    check("adding again");
+  }
 }
 
 TEST(PlanTreeNode, DeletingANodeDeletesItsChildrenFirstDepthFirst) {

@@ -1,8 +1,94 @@
 #include "games/hall/app/plan_tree_node.h"
 
 #include <algorithm>
+#include <mutex>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define NODE_POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define NODE_POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define NODE_POOL_POISON(p, n) ((void)(p), (void)(n))
+#define NODE_POOL_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
 
 namespace hall {
+namespace {
+
+// Sizes are rounded up to a grain; a freed piece goes back to the list of its size and is the
+// next one handed out. Larger records come from the heap. Freed memory stays in the pool (as the
+// heap would mostly keep it too); under AddressSanitizer it is poisoned until handed out again,
+// so a node read after its deletion is still caught.
+class NodePool {
+ public:
+  static NodePool& Get() {
+    static NodePool* pool = new NodePool;  // never destroyed: nodes may outlive static objects
+    return *pool;
+  }
+
+  void* Allocate(size_t size) {
+    if (size == 0 || size > kLargest)
+      return ::operator new(size);
+    const size_t grains = (size + kGrain - 1) / kGrain;
+    std::lock_guard<std::mutex> lock(mu_);
+    void* p;
+    if (Piece* piece = free_[grains]) {
+      NODE_POOL_UNPOISON(piece, grains * kGrain);
+      free_[grains] = piece->next;
+      p = piece;
+    } else {
+      if (left_ < grains * kGrain) {
+        block_ = static_cast<char*>(::operator new(kBlockBytes, std::align_val_t{kGrain}));
+        left_ = kBlockBytes;
+        NODE_POOL_POISON(block_, left_);
+      }
+      p = block_;
+      block_ += grains * kGrain;
+      left_ -= grains * kGrain;
+      NODE_POOL_UNPOISON(p, grains * kGrain);
+    }
+    return p;
+  }
+
+  void Free(void* p, size_t size) {
+    if (p == nullptr)
+      return;
+    if (size == 0 || size > kLargest) {
+      ::operator delete(p);
+      return;
+    }
+    const size_t grains = (size + kGrain - 1) / kGrain;
+    std::lock_guard<std::mutex> lock(mu_);
+    auto* piece = static_cast<Piece*>(p);
+    piece->next = free_[grains];
+    free_[grains] = piece;
+    NODE_POOL_POISON(p, grains * kGrain);
+  }
+
+ private:
+  struct Piece {
+    Piece* next;
+  };
+  static constexpr size_t kGrain = 16;
+  static constexpr size_t kLargest = 1024;
+  static constexpr size_t kBlockBytes = 64 * 1024;
+
+  std::mutex mu_;
+  Piece* free_[kLargest / kGrain + 1] = {};
+  char* block_ = nullptr;  // the unused end of the newest block
+  size_t left_ = 0;
+};
+
+}  // namespace
+
+void* AllocateNodeMemory(size_t size) {
+  return NodePool::Get().Allocate(size);
+}
+
+void FreeNodeMemory(void* p, size_t size) {
+  NodePool::Get().Free(p, size);
+}
 
 size_t PlanTreeNode::FirstChildIndex::Home(uint64_t id) const {
   // Fibonacci hashing: plan ids come in runs, and their products spread over the high bits.

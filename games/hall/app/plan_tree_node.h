@@ -13,6 +13,7 @@
 // table: a refresh of a long list reads these in turn instead of a scattered node per child.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,9 +33,33 @@ inline constexpr int32_t kItemLevel = 1;
 inline constexpr int32_t kStartPointLevel = 2;
 inline constexpr uint32_t kDefaultNodeOrder = 9999;
 
+// Nodes and their records come by the thousand, each list's between its rows' controls. They are
+// cut from blocks of their own (window thread or not, under a lock), so that a list's nodes lie
+// one after another and a refresh that goes through them reads consecutive memory.
+void* AllocateNodeMemory(size_t size);
+void FreeNodeMemory(void* p, size_t size);
+
+// An allocator from the same blocks, for what a record holds that a refresh reads.
+template <typename T>
+struct NodeAllocator {
+  using value_type = T;
+  NodeAllocator() = default;
+  template <typename U>
+  NodeAllocator(const NodeAllocator<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(AllocateNodeMemory(n * sizeof(T))); }
+  void deallocate(T* p, size_t n) { FreeNodeMemory(p, n * sizeof(T)); }
+  template <typename U>
+  bool operator==(const NodeAllocator<U>&) const {
+    return true;
+  }
+};
+using NodeString = std::basic_string<char, std::char_traits<char>, NodeAllocator<char>>;
+
 // What every node record holds.
 struct NodeData {
   virtual ~NodeData() = default;
+  static void* operator new(size_t size) { return AllocateNodeMemory(size); }
+  static void operator delete(void* p, size_t size) { FreeNodeMemory(p, size); }
 
   int32_t level = kTypeLevel;
   // When set, a refresh never removes this type's items (no node the hall builds sets it).
@@ -74,7 +99,7 @@ struct PlanItemDefine : NodeData {
   // The texts last put in the row, packed (PackPlanRowTexts): a refresh that brings the same
   // texts again leaves the row's controls alone, so refreshing thousands of unchanged rows reads
   // none of them.
-  std::string shown_texts;
+  NodeString shown_texts;
 };
 
 class PlanTreeNode {
@@ -84,6 +109,8 @@ class PlanTreeNode {
   ~PlanTreeNode();
   PlanTreeNode(const PlanTreeNode&) = delete;
   PlanTreeNode& operator=(const PlanTreeNode&) = delete;
+  static void* operator new(size_t size) { return AllocateNodeMemory(size); }
+  static void operator delete(void* p, size_t size) { FreeNodeMemory(p, size); }
 
   NodeData& data() { return *data_; }
   const NodeData& data() const { return *data_; }

@@ -22,6 +22,7 @@ set(_plan_views_defs
 
 tarvix_test(hall_plan_views_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/plan_id_set_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/plan_row_text_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/plan_tree_node_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/ui_plan_list_test.cc

@@ -1,9 +1,9 @@
 #include "games/hall/app/ui_plan_list.h"
 
-#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "games/hall/app/hall_gate.h"
@@ -228,9 +228,9 @@ void UIPlanList::FillItemRow(PlanTreeNode& item, bool unless_same) {
   if (controls == nullptr)
     return;
   PackPlanRowTexts(*texts, &packed_);
-  if (unless_same && packed_ == controls->shown_texts)
+  if (unless_same && std::string_view(packed_) == std::string_view(controls->shown_texts))
     return;
-  controls->shown_texts = packed_;
+  controls->shown_texts.assign(packed_.data(), packed_.size());
   SetControlTextUtf8(controls->title, texts->title.c_str());
   SetControlTextUtf8(controls->join_count, texts->join_count.c_str());
   if (skinui::CButtonUI* button = item.data().signup_button; button && texts->signup_image) {
@@ -253,13 +253,8 @@ void UIPlanList::RemoveStalePlans(uint32_t list_id) {
   PlanTreeNode* type = FindType(list_id);
   if (type == nullptr || type->data().keep_items)
     return;
-  if (type->children().empty())
-    return;
-  // Looked up in a flat copy: the set's nodes lie wherever the refresh's allocations put them.
-  const std::vector<uint32_t> wanted(shown_plans_.begin(), shown_plans_.end());
-  RemoveItems(type->TakeChildrenWithIdIf([&](uint64_t id) {
-    return !std::binary_search(wanted.begin(), wanted.end(), static_cast<uint32_t>(id));
-  }));
+  RemoveItems(type->TakeChildrenWithIdIf(
+      [&](uint64_t id) { return !shown_plans_.contains(static_cast<uint32_t>(id)); }));
 }
 
 void UIPlanList::RemovePlanRows(uint32_t plan_id) {

@@ -29,6 +29,7 @@
 #include <string>
 
 #include "client/hallclient.pb.h"
+#include "games/hall/app/plan_id_set.h"
 #include "games/hall/app/plan_tree_node.h"
 #include "games/hall/app/plan_views.h"
 #include "skinui/dialog_builder.h"
@@ -94,7 +95,7 @@ class UIPlanList : public skinui::CListUI {
   PlanTreeNode* FindType(uint32_t list_id) const;
   PlanTreeNode* FindItem(uint32_t list_id, uint32_t plan_id) const;
   const std::set<uint32_t>& shown_types() const { return shown_types_; }
-  const std::set<uint32_t>& shown_plans() const { return shown_plans_; }
+  std::set<uint32_t> shown_plans() const { return shown_plans_.Sorted(); }
 
  private:
   enum RowKind { kTypeRow = 0, kItemRow = 1, kStartPointRow = 2, kRowKinds = 3 };
@@ -111,7 +112,7 @@ class UIPlanList : public skinui::CListUI {
   bool OnSignupNotify(void* param);
 
   std::set<uint32_t> shown_types_;
-  std::set<uint32_t> shown_plans_;
+  PlanIdSet shown_plans_;
   std::string packed_;  // room for a row's packed texts, kept between rows
   uint32_t current_group_ = 0;
   skinui::CPaintManagerUI* row_manager_;

@@ -1,6 +1,7 @@
 // A set of plan ids for the plan tree's refresh: thousands are added after each clear and looked
-// up once each, so they are kept in one flat table (open addressing, at most half full) that a
-// clear empties without giving its room back. A tree of separate nodes, allocated between the
+// up once each, so they are kept in one flat table of four bytes an id (open addressing, at most
+// three quarters full; id 0 is kept apart, 0 marks a free slot) that a clear empties without
+// giving its room back. A tree of separate nodes, allocated between the
 // refresh's other allocations, would put each id elsewhere in memory.
 #pragma once
 
@@ -15,70 +16,79 @@ namespace hall {
 class PlanIdSet {
  public:
   bool contains(uint32_t id) const {
+    if (id == kFree)
+      return has_zero_;
     if (slots_.empty())
       return false;
     const size_t mask = slots_.size() - 1;
     for (size_t i = Home(id); slots_[i] != kFree; i = (i + 1) & mask) {
-      if (slots_[i] == Stored(id))
+      if (slots_[i] == id)
         return true;
     }
     return false;
   }
 
   void insert(uint32_t id) {
-    if ((size_ + 1) * 2 > slots_.size())
+    if (id == kFree) {
+      has_zero_ = true;
+      return;
+    }
+    if ((used_ + 1) * 4 > slots_.size() * 3)
       Grow();
     const size_t mask = slots_.size() - 1;
     size_t i = Home(id);
     for (; slots_[i] != kFree; i = (i + 1) & mask) {
-      if (slots_[i] == Stored(id))
+      if (slots_[i] == id)
         return;
     }
-    slots_[i] = Stored(id);
-    ++size_;
+    slots_[i] = id;
+    ++used_;
   }
 
   void clear() {
-    if (size_ == 0)
-      return;
-    std::fill(slots_.begin(), slots_.end(), kFree);
-    size_ = 0;
+    if (used_ > 0)
+      std::fill(slots_.begin(), slots_.end(), kFree);
+    used_ = 0;
+    has_zero_ = false;
   }
 
-  size_t size() const { return size_; }
+  size_t size() const { return used_ + (has_zero_ ? 1 : 0); }
 
   // The ids in order.
   std::set<uint32_t> Sorted() const {
     std::set<uint32_t> out;
-    for (uint64_t s : slots_) {
+    if (has_zero_)
+      out.insert(0);
+    for (uint32_t s : slots_) {
       if (s != kFree)
-        out.insert(static_cast<uint32_t>(s - 1));
+        out.insert(s);
     }
     return out;
   }
 
  private:
-  static constexpr uint64_t kFree = 0;
-  static uint64_t Stored(uint32_t id) { return uint64_t{id} + 1; }
+  static constexpr uint32_t kFree = 0;
   size_t Home(uint32_t id) const {
-    return static_cast<size_t>((Stored(id) * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+    // Fibonacci hashing: ids in a run or a power of two apart spread over the whole table.
+    return static_cast<size_t>((uint64_t{id} * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
   }
   void Grow() {
-    std::vector<uint64_t> old(slots_.size() < 16 ? 16 : slots_.size() * 2, kFree);
+    std::vector<uint32_t> old(slots_.size() < 16 ? 16 : slots_.size() * 2, kFree);
     old.swap(slots_);
     bits_ = 0;
     while ((size_t{1} << bits_) < slots_.size())
       ++bits_;
-    size_ = 0;
-    for (uint64_t s : old) {
+    used_ = 0;
+    for (uint32_t s : old) {
       if (s != kFree)
-        insert(static_cast<uint32_t>(s - 1));
+        insert(s);
     }
   }
 
-  std::vector<uint64_t> slots_;  // id + 1, or kFree; a power of two long, or empty
+  std::vector<uint32_t> slots_;  // ids, or kFree; a power of two long, or empty
   int bits_ = 0;
-  size_t size_ = 0;
+  size_t used_ = 0;  // slots taken
+  bool has_zero_ = false;
 };
 
 }  // namespace hall

@@ -20,7 +20,7 @@ TEST(PlanIdSet, AgreesWithAnOrderedSetThroughAddsAndClears) {
   };
   const Case cases[] = {
       {"a run of plan ids", 1, 5000, 1, 10000},
-      {"few ids, added again and again", 2, 30, 1, 0},
+      {"few ids, added again and again, 0 among them", 2, 30, 1, 0},
       {"ids a power of two apart", 3, 3000, 1u << 16, 0},
       {"the top of the range", 4, 2000, 1, 0xFFFFFFFFu - 1999},
   };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 #include <new>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -40,6 +41,7 @@ class NodePool {
     } else {
       if (left_ < grains * kGrain) {
         block_ = static_cast<char*>(::operator new(kBlockBytes, std::align_val_t{kGrain}));
+        blocks_.push_back(block_);
         left_ = kBlockBytes;
         NODE_POOL_POISON(block_, left_);
       }
@@ -78,6 +80,7 @@ class NodePool {
   Piece* free_[kLargest / kGrain + 1] = {};
   char* block_ = nullptr;  // the unused end of the newest block
   size_t left_ = 0;
+  std::vector<void*> blocks_;  // every block, held for good
 };
 
 }  // namespace

@@ -121,17 +121,18 @@ void PlanTreeNode::FirstChildIndex::Grow() {
   }
 }
 
-void PlanTreeNode::FirstChildIndex::InsertIfAbsent(uint64_t id, PlanTreeNode* child) {
+bool PlanTreeNode::FirstChildIndex::InsertIfAbsent(uint64_t id, PlanTreeNode* child) {
   if ((used_ + 1) * 2 > slots_.size())
     Grow();
   const size_t mask = slots_.size() - 1;
   size_t i = Home(id);
   for (; slots_[i].child != nullptr; i = (i + 1) & mask) {
     if (slots_[i].id == id)
-      return;
+      return false;
   }
   slots_[i] = Slot{id, child};
   ++used_;
+  return true;
 }
 
 void PlanTreeNode::FirstChildIndex::Erase(uint64_t id) {
@@ -180,14 +181,25 @@ PlanTreeNode* PlanTreeNode::AddChild(std::unique_ptr<PlanTreeNode> child) {
   child->parent_ = this;
   PlanTreeNode* raw = child.get();
   const uint64_t id = raw->data().id;
+  raw->position_ = children_.size();
   children_.push_back(std::move(child));
   child_ids_.push_back(id);
-  first_child_.InsertIfAbsent(id, raw);  // an earlier child of the id stays the first
+  raw->first_of_id_ = first_child_.InsertIfAbsent(id, raw);  // an earlier one stays the first
   return raw;
 }
 
 PlanTreeNode* PlanTreeNode::FindChild(uint64_t id) const {
-  return first_child_.Find(id);
+  if (next_hint_ < children_.size() && child_ids_[next_hint_] == id) {
+    PlanTreeNode* hinted = children_[next_hint_].get();
+    if (hinted->first_of_id_) {
+      ++next_hint_;
+      return hinted;
+    }
+  }
+  PlanTreeNode* found = first_child_.Find(id);
+  if (found != nullptr)
+    next_hint_ = found->position_ + 1;
+  return found;
 }
 
 std::unique_ptr<PlanTreeNode> PlanTreeNode::TakeChild(PlanTreeNode* child) {
@@ -201,13 +213,19 @@ std::unique_ptr<PlanTreeNode> PlanTreeNode::TakeChild(PlanTreeNode* child) {
   children_.erase(it);
   const uint64_t id = child_ids_[static_cast<size_t>(at)];
   child_ids_.erase(child_ids_.begin() + at);
-  if (FindChild(id) == taken.get()) {
+  for (size_t i = static_cast<size_t>(at); i < children_.size(); ++i)
+    children_[i]->position_ = i;
+  if (taken->first_of_id_) {
     first_child_.Erase(id);
     const auto next = std::find(child_ids_.begin(), child_ids_.end(), id);
-    if (next != child_ids_.end())
-      first_child_.InsertIfAbsent(id, children_[static_cast<size_t>(next - child_ids_.begin())].get());
+    if (next != child_ids_.end()) {
+      PlanTreeNode* now_first = children_[static_cast<size_t>(next - child_ids_.begin())].get();
+      first_child_.InsertIfAbsent(id, now_first);
+      now_first->first_of_id_ = true;
+    }
   }
   taken->parent_ = nullptr;
+  taken->first_of_id_ = false;
   return taken;
 }
 
@@ -254,8 +272,10 @@ std::vector<std::unique_ptr<PlanTreeNode>> PlanTreeNode::TakeChildrenWithIdIf(
 
 void PlanTreeNode::ReindexChildren() {
   first_child_.Clear();
-  for (size_t i = 0; i < children_.size(); ++i)
-    first_child_.InsertIfAbsent(child_ids_[i], children_[i].get());
+  for (size_t i = 0; i < children_.size(); ++i) {
+    children_[i]->position_ = i;
+    children_[i]->first_of_id_ = first_child_.InsertIfAbsent(child_ids_[i], children_[i].get());
+  }
 }
 
 }  // namespace hall

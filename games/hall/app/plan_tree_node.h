@@ -141,8 +141,8 @@ class PlanTreeNode {
   class FirstChildIndex {
    public:
     PlanTreeNode* Find(uint64_t id) const;
-    // Keeps the child already there for `id`.
-    void InsertIfAbsent(uint64_t id, PlanTreeNode* child);
+    // Keeps the child already there for `id`; true when `child` went in.
+    bool InsertIfAbsent(uint64_t id, PlanTreeNode* child);
     void Erase(uint64_t id);
     void Clear();
 
@@ -168,6 +168,12 @@ class PlanTreeNode {
   PlanTreeNode* parent_;
   std::unique_ptr<NodeData> data_;
   FirstChildIndex first_child_;
+  // A refresh asks for the children in their order: the child after the one found last is tried
+  // before the index.
+  mutable size_t next_hint_ = 0;
+  // This node's place among its parent's children, and whether it is the first of its id there.
+  size_t position_ = 0;
+  bool first_of_id_ = false;
 };
 
 }  // namespace hall

@@ -95,6 +95,16 @@ TEST(PlanTreeNode, FindChildAgreesWithAWalkThroughManyAddsAndTakes) {
         }
         ASSERT_EQ(root.FindChild(id_of(n)), walked) << after << ", id #" << n;
       }
+      // In the children's own order, as a refresh asks.
+      for (size_t i = 0; i < root.children().size(); ++i) {
+        const uint64_t id = root.children()[i]->data().id;
+        const PlanTreeNode* walked = nullptr;
+        for (size_t j = 0; j <= i && walked == nullptr; ++j) {
+          if (root.children()[j]->data().id == id)
+            walked = root.children()[j].get();
+        }
+        ASSERT_EQ(root.FindChild(id), walked) << after << ", child " << i;
+      }
     };
     for (int i = 0; i < 3000; ++i)
       root.AddChild(Node(id_of(random() % c.id_range), &deleted));

@@ -127,15 +127,19 @@ std::vector<StagedCase> StagedCases() {
   return {{"unnamed", "", false}, {"unnamed on tmpfs", "/dev/shm", false}, {"part file", "", true}};
 }
 
+// The folder a case runs in: the test's own, or a new one on tmpfs (empty when there is none).
+std::string CaseRoot(const StagedCase& c, const std::string& test_dir) {
+  if (c.root.empty())
+    return test_dir;
+  char tmpl[] = "/dev/shm/file_system_test.XXXXXX";
+  return ::mkdtemp(tmpl) != nullptr ? std::string(tmpl) : std::string();
+}
+
 TEST_F(FileSystemTest, AStagedFileHasNoNameUntilItIsPublishedWhole) {
   for (const StagedCase& c : StagedCases()) {
-    std::string root = dir_;
-    if (!c.root.empty()) {
-      char tmpl[] = "/dev/shm/file_system_test.XXXXXX";
-      if (::mkdtemp(tmpl) == nullptr)
-        continue;  // no tmpfs here
-      root = tmpl;
-    }
+    const std::string root = CaseRoot(c, dir_);
+    if (root.empty())
+      continue;  // no tmpfs here
     PartFilesOnly part_files(fs_);
     FileSystem& fs = c.part_files ? static_cast<FileSystem&>(part_files) : fs_;
     const std::string path = JoinPath(root, "s.cache");
@@ -171,13 +175,9 @@ TEST_F(FileSystemTest, AStagedFileHasNoNameUntilItIsPublishedWhole) {
 // reported for its own path only, and those closed, dropped or never taken leave nothing.
 TEST_F(FileSystemTest, StagedFilesInOrderArePublishedAtTheirPathsAndTheRestLeaveNothing) {
   for (const StagedCase& c : StagedCases()) {
-    std::string root = dir_;
-    if (!c.root.empty()) {
-      char tmpl[] = "/dev/shm/file_system_test.XXXXXX";
-      if (::mkdtemp(tmpl) == nullptr)
-        continue;  // no tmpfs here
-      root = tmpl;
-    }
+    const std::string root = CaseRoot(c, dir_);
+    if (root.empty())
+      continue;  // no tmpfs here
     PartFilesOnly part_files(fs_);
     FileSystem& fs = c.part_files ? static_cast<FileSystem&>(part_files) : fs_;
     // Several times as many paths as are made ahead.

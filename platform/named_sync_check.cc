@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/named_sync.h"
+#include "platform/script_reader.h"
 #include "platform/shared_memory.h"
 #include "platform/thread_util.h"
 
@@ -84,32 +85,7 @@ bool ThreadExists(uint64_t word) {
   return access(path, F_OK) == 0;
 }
 
-class Script {
- public:
-  explicit Script(std::string_view bytes) : rest_(bytes) {}
-  bool done() const { return rest_.empty(); }
-  uint8_t Byte() {
-    if (rest_.empty())
-      return 0;
-    const auto b = static_cast<uint8_t>(rest_[0]);
-    rest_.remove_prefix(1);
-    return b;
-  }
-  // Little-endian, one byte after another (so the order does not rest on argument evaluation).
-  uint32_t U32() {
-    uint32_t v = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-      v |= uint32_t{Byte()} << shift;
-    return v;
-  }
-  uint64_t U64() {
-    const uint64_t low = U32();
-    return low | uint64_t{U32()} << 32;
-  }
-
- private:
-  std::string_view rest_;
-};
+using Script = platform::ScriptReader;
 
 const char* ResultName(WaitResult r) {
   switch (r) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/registry.h"
+#include "platform/script_reader.h"
 
 namespace registry_check {
 namespace {
@@ -57,29 +58,8 @@ std::string CheckFile(std::string_view text) {
   return CheckWritesBack(tree);
 }
 
-// The edit script: records of an operation byte, then length-prefixed texts (one length byte).
-class Script {
- public:
-  explicit Script(std::string_view bytes) : rest_(bytes) {}
-  bool done() const { return rest_.empty(); }
-  uint8_t Byte() {
-    if (rest_.empty())
-      return 0;
-    const auto b = static_cast<uint8_t>(rest_[0]);
-    rest_.remove_prefix(1);
-    return b;
-  }
-  std::string Text() {
-    const size_t length = Byte();  // before the size is looked at: it takes a byte
-    const size_t n = std::min(length, rest_.size());
-    std::string out(rest_.substr(0, n));
-    rest_.remove_prefix(n);
-    return out;
-  }
-
- private:
-  std::string_view rest_;
-};
+// The edit script: records of an operation byte, then length-prefixed texts.
+using Script = platform::ScriptReader;
 
 std::string CheckEdits(std::string_view script_bytes) {
   RegistryKeyNode tree;

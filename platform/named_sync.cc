@@ -198,17 +198,6 @@ bool Remaining(const timespec& deadline, timespec* left) {
   return true;
 }
 
-// Tells the core this is a spin-wait: it eases off the memory bus and lets a sibling thread run.
-inline void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#elif defined(__aarch64__)
-  asm volatile("yield" ::: "memory");
-#else
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-#endif
-}
-
 // Looks at a held mutex before its waiter goes to the kernel. The queue's critical sections
 // are a few dozen stores, so the owner of another process usually lets go within this spin
 // (a few microseconds); a waiter that sleeps instead sets the waiters bit, and then both the

@@ -544,24 +544,39 @@ uint32_t CXQueue::WaitForData(uint32_t timeout_ms) {
     return kQueueNotAttached;
   if (HasWaiting())
     return kQueueOk;
-  // A writer in the middle of a stream queues its next message within microseconds, so the
-  // used list is watched for a moment before the kernel wait. A reader asleep costs the writer
-  // a wake-up per message, and the woken reader tends to land on the writer's CPU and take it
-  // over. Yielding, not spinning, lets a writer that shares this CPU go on meanwhile.
-  // The event is watched as well: whoever set it (a write that was already read, or a reader's
-  // own thread ringing it to wake this one) gets its answer without the rest of the watch.
-  uint32_t left = timeout_ms;
-  uint32_t spent;
-  if (timeout_ms > 0) {
-    auto ready = [this] {
-      return HasWaiting() || data_ready_.Wait(0) == platform::WaitResult::kSignaled;
-    };
-    if (YieldUntil(ready, kDataWaitYields, kYieldMs, &spent))
-      return kQueueOk;
-    if (timeout_ms != platform::kWaitForever)
-      left = spent >= timeout_ms ? 0 : timeout_ms - spent;
+  if (timeout_ms == 0)
+    return data_ready_.Wait(0) == platform::WaitResult::kSignaled ? kQueueOk : kQueueTimeout;
+  // A writer in the middle of a stream queues its next message within microseconds, and a reader
+  // asleep costs it a wake-up per message, which on some machines takes longer than the message
+  // itself. So the used list is watched (spinning, the CPU kept) before the kernel wait, but only
+  // as long as the last waits suggest: a message that comes after a pause is better waited for
+  // asleep, since the spin is then wasted and, on a busy machine, costs the sleeper the
+  // precedence the scheduler gives a thread that wakes. The event is watched as well: whoever set
+  // it (a write that was already read, or a reader's own thread ringing it to wake this one) gets
+  // its answer without the rest of the watch.
+  const uint64_t start = platform::MonotonicMicros();
+  const uint32_t watch = watch_us_;
+  auto ready = [this] {
+    return HasWaiting() || data_ready_.Wait(0) == platform::WaitResult::kSignaled;
+  };
+  uint32_t rc = kQueueOk;
+  if (!platform::SpinUntil(ready, watch)) {
+    uint32_t left = timeout_ms;
+    if (timeout_ms != platform::kWaitForever) {
+      const uint64_t spent_ms = (platform::MonotonicMicros() - start) / 1000;
+      left = spent_ms >= timeout_ms ? 0 : timeout_ms - static_cast<uint32_t>(spent_ms);
+    }
+    rc = data_ready_.Wait(left) == platform::WaitResult::kSignaled ? kQueueOk : kQueueTimeout;
   }
-  return data_ready_.Wait(left) == platform::WaitResult::kSignaled ? kQueueOk : kQueueTimeout;
+  // What came within the longest watch would have been caught by watching about twice as long;
+  // after a longer wait the watch is halved, so a pause or two ends it.
+  const uint64_t took = platform::MonotonicMicros() - start;
+  const uint32_t next =
+      rc == kQueueOk && took <= kMaxDataWatchUs
+          ? std::min<uint32_t>(kMaxDataWatchUs, static_cast<uint32_t>(took) * 2 + 1)
+          : watch / 2;
+  watch_us_ = next;
+  return rc;
 }
 
 uint32_t CXQueue::DropOldest() {

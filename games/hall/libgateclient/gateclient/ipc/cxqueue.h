@@ -47,8 +47,8 @@ class CXQueue {
   static constexpr uint32_t kYieldMs = 2;
   // How long Write and DropOldest wait for the mutex.
   static constexpr uint32_t kWriteLockWaitMs = 100;
-  // WaitForData's watch before it sleeps on the data-ready event.
-  static constexpr uint32_t kDataWaitYields = 50;
+  // WaitForData's longest watch before it sleeps on the data-ready event, in microseconds.
+  static constexpr uint32_t kMaxDataWatchUs = 50;
 
   CXQueue();
   virtual ~CXQueue();
@@ -87,10 +87,14 @@ class CXQueue {
   // Waits up to `timeout_ms` for a message. 0 at once when one waits (the data-ready event is
   // left as it is), else 0 when the event that each successful Write sets was set (which clears
   // it; a message may wait), 7 on time-out, 1 when not attached. A reader that found the queue
-  // empty may wait here instead of polling. Before the kernel wait it yields the CPU up to
-  // kDataWaitYields times (within kYieldMs of the time-out), watching for a message and for the
-  // event (which it clears when it sees it set).
+  // empty may wait here instead of polling. Before the kernel wait it may watch for a message and
+  // for the event (which it clears when it sees it set) for up to kMaxDataWatchUs, as long as the
+  // last waits suggest one is about to come.
   uint32_t WaitForData(uint32_t timeout_ms);
+
+  // Tells the next WaitForData that a message is due soon (the answer to one just sent), so it
+  // watches for the longest before its kernel wait.
+  void ExpectData() { watch_us_ = kMaxDataWatchUs; }
 
   // Removes the oldest message without reading it; when its chain is corrupt, every waiting
   // message is discarded and both lists are rebuilt. 0, 5 (empty), 1, 3 or 7.
@@ -141,4 +145,6 @@ class CXQueue {
   uint32_t units_ = 0;
   uint32_t stride_ = 0;
   uint32_t block_data_ = 0;
+  // How long WaitForData watches before its kernel wait, from how long the last waits took.
+  uint32_t watch_us_ = 0;
 };

@@ -165,6 +165,10 @@ void WinIpcImpl::Run() {
     if (end == ReadEnd::kMore)
       continue;
     if (end == ReadEnd::kEmpty && idle_wakes < kMaxIdleWakes) {
+      // After a Send the game's answer is likely within microseconds: watch for it rather than
+      // pay a second wake-up.
+      if (rung)
+        read_queue_.ExpectData();
       // The other side's next write, a Send and a Close all set the read queue's event.
       signalled = read_queue_.WaitForData(kWorkerIntervalMs) == kQueueOk;
     } else {

@@ -4,6 +4,9 @@
 //               and the table to the gate's send path (timed when it gets there, on the
 //               channel's worker). Baseline: a ping-pong of the same sizes over a Unix stream
 //               socket pair between the same two processes (timed when the read returns).
+//               Second baseline, of the channel's own shape: a socket relay, where the answer
+//               comes back on a second socket read by a third thread of the hall, as the
+//               channel's answers come to its worker rather than to the thread that sent.
 //                 paced:    one round trip every 2 ms, so each message finds the other side
 //                           asleep, as a game's few messages a second do (the channel as built)
 //                 flat out: back to back, the channel without its receive bound (the bound
@@ -77,7 +80,8 @@ bool WriteFull(int fd, const char* p, size_t n) {
   return true;
 }
 
-// Socket messages: u32 length, then the bytes; the first byte says echo ('e') or flood ('f').
+// Socket messages: u32 length, then the bytes; the first byte says echo ('e'), answer on the relay
+// socket ('r') or flood ('f').
 bool WriteMessage(int fd, const std::string& bytes) {
   uint32_t len = static_cast<uint32_t>(bytes.size());
   std::string frame(reinterpret_cast<const char*>(&len), 4);
@@ -115,18 +119,29 @@ void WriteGameFrame(CXQueue& out, const std::string& frame) {
   }
 }
 
-void GameSocketLoop(int fd, std::atomic<bool>* done) {
+void GameSocketLoop(int fd, int relay_fd, std::atomic<bool>* done) {
   std::string message;
   const std::string answer = "a" + std::string(kAnswerBytes - 1, 's');
   while (ReadMessage(fd, &message)) {
     if (!message.empty() && message[0] == 'f') {
       for (int i = 0; i < kFloodMessages; ++i)
         WriteMessage(fd, answer);
-    } else if (!WriteMessage(fd, answer)) {
+    } else if (!WriteMessage(!message.empty() && message[0] == 'r' ? relay_fd : fd, answer)) {
       break;
     }
   }
   *done = true;
+}
+
+int ConnectToHall() {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  socklen_t length;
+  sockaddr_un address = AbstractAddress(std::getenv(kEnvSocket), &length);
+  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 int RunGame(int argc, char** argv) {
@@ -140,13 +155,13 @@ int RunGame(int argc, char** argv) {
       out.Open(qvc::ToServerQueueName(pid, key).c_str()) != kQueueOk) {
     return 3;
   }
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  socklen_t length;
-  sockaddr_un address = AbstractAddress(std::getenv(kEnvSocket), &length);
-  if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0)
+  // The echo socket first, then the relay's: the hall accepts them in this order.
+  const int fd = ConnectToHall();
+  const int relay_fd = fd < 0 ? -1 : ConnectToHall();
+  if (relay_fd < 0)
     return 4;
   std::atomic<bool> done{false};
-  std::thread socket_loop(GameSocketLoop, fd, &done);
+  std::thread socket_loop(GameSocketLoop, fd, relay_fd, &done);
 
   const std::string answer = qvc::EncodeGameFrame(
       {0, qv::cmd::kKindMatchClient, kAnswerSubid, std::string(kAnswerBytes, 'g')});
@@ -174,6 +189,7 @@ int RunGame(int argc, char** argv) {
   }
   socket_loop.join();
   close(fd);
+  close(relay_fd);
   return 0;
 }
 
@@ -187,25 +203,17 @@ int64_t NowNs() {
       .count();
 }
 
-// The gate's send path: counts what the tables hand it and wakes the waiting benchmark.
-class CountingHost : public qvc::PlanHost {
- public:
-  std::unique_ptr<qv::CMD_base> StoredLoginReply() override { return nullptr; }
-  std::unique_ptr<qv::CMD_base> StoredMatchDetail(uint32_t) override { return nullptr; }
-  void RequestMatchDetail(uint32_t) override {}
-  void SendThroughGate(qv::CMD_base&) override {}
-  void SendGameMessage(std::unique_ptr<qv::CMDNetwork_DataMessage> message) override {
-    if (message->gate_kind != qv::cmd::kKindMatchClient || message->gate_subid != kAnswerSubid ||
-        message->payload.size() != kAnswerBytes) {
+// Answers counted where they arrive, and the time of the last; wakes the waiting benchmark.
+struct Arrivals {
+  void Record(bool right) {
+    if (!right)
       wrong.fetch_add(1);
-    }
-    // The message has reached the gate's send path now; waking the benchmark's thread is not
-    // part of the round trip.
+    // The answer has arrived now; waking the benchmark's thread is not part of the round trip.
     last_arrival_ns.store(NowNs(), std::memory_order_relaxed);
     received.fetch_add(1, std::memory_order_release);
     received.notify_all();
   }
-  // Waits until `count` messages have arrived in all.
+  // Waits until `count` answers have arrived in all.
   void WaitFor(uint32_t count) {
     for (uint32_t now = received.load(std::memory_order_acquire); now < count;
          now = received.load(std::memory_order_acquire)) {
@@ -216,6 +224,19 @@ class CountingHost : public qvc::PlanHost {
   std::atomic<uint32_t> received{0};
   std::atomic<uint32_t> wrong{0};
   std::atomic<int64_t> last_arrival_ns{0};
+};
+
+// The gate's send path: counts what the tables hand it.
+class CountingHost : public qvc::PlanHost, public Arrivals {
+ public:
+  std::unique_ptr<qv::CMD_base> StoredLoginReply() override { return nullptr; }
+  std::unique_ptr<qv::CMD_base> StoredMatchDetail(uint32_t) override { return nullptr; }
+  void RequestMatchDetail(uint32_t) override {}
+  void SendThroughGate(qv::CMD_base&) override {}
+  void SendGameMessage(std::unique_ptr<qv::CMDNetwork_DataMessage> message) override {
+    Record(message->gate_kind == qv::cmd::kKindMatchClient && message->gate_subid == kAnswerSubid &&
+           message->payload.size() == kAnswerBytes);
+  }
 };
 
 // One game: its plan table, channel and process, and the socket pair to the same process.
@@ -253,7 +274,11 @@ class Game {
     if (!table_->StartGame(start, 900 + counter, 0))
       return;
     socket_ = accept(listener_, nullptr, nullptr);
-    ok_ = socket_ >= 0;
+    relay_socket_ = socket_ < 0 ? -1 : accept(listener_, nullptr, nullptr);
+    if (relay_socket_ < 0)
+      return;
+    relay_reader_ = std::thread(&Game::ReadRelay, this);
+    ok_ = true;
   }
 
   ~Game() {
@@ -261,6 +286,12 @@ class Game {
       close(socket_);  // the game ends when its socket does
     if (table_)
       table_->TerminateGame(5000);
+    if (relay_reader_.joinable()) {
+      shutdown(relay_socket_, SHUT_RDWR);
+      relay_reader_.join();
+    }
+    if (relay_socket_ >= 0)
+      close(relay_socket_);
     if (listener_ >= 0)
       close(listener_);
   }
@@ -274,11 +305,23 @@ class Game {
     table_->SendToGame(command);
   }
   int socket_fd() const { return socket_; }
+  // What the relay socket's reader has counted, as the host counts the channel's answers.
+  Arrivals& relay() { return relay_; }
 
  private:
+  // The hall's third thread of the relay: what it reads goes where the channel's answers go.
+  void ReadRelay() {
+    std::string answer;
+    while (ReadMessage(relay_socket_, &answer))
+      relay_.Record(answer.size() == kAnswerBytes);
+  }
+
   std::string socket_name_;
   int listener_ = -1;
   int socket_ = -1;
+  int relay_socket_ = -1;
+  std::thread relay_reader_;
+  Arrivals relay_;
   bool ok_ = false;
   CountingHost host_;
   std::unique_ptr<qvc::PlanTable> table_;
@@ -359,11 +402,44 @@ void SocketRoundTrip(benchmark::State& state, bool paced) {
   ReportPercentiles(state, us);
 }
 
+void SocketRelayRoundTrip(benchmark::State& state) {
+  Game& game = TheGame(true);
+  if (!game.ok()) {
+    state.SkipWithError("the game did not start");
+    return;
+  }
+  const std::string command = "r" + std::string(80 + kCommandBytes + 16, 'c');
+  std::vector<double> us;
+  us.reserve(static_cast<size_t>(state.max_iterations));
+  uint32_t expected = game.relay().received.load();
+  const uint32_t wrong_before = game.relay().wrong.load();
+  for (auto _ : state) {
+    std::this_thread::sleep_for(kPace);
+    const int64_t start = NowNs();
+    if (!WriteMessage(game.socket_fd(), command)) {
+      state.SkipWithError("the socket closed");
+      return;
+    }
+    game.relay().WaitFor(++expected);
+    const double took =
+        static_cast<double>(game.relay().last_arrival_ns.load(std::memory_order_relaxed) - start) /
+        1e3;
+    state.SetIterationTime(took / 1e6);
+    us.push_back(took);
+  }
+  if (game.relay().wrong.load() != wrong_before)
+    state.SkipWithError("a relayed answer came back changed");
+  ReportPercentiles(state, us);
+}
+
 void BM_RoundTrip_Paced_Channel(benchmark::State& state) {
   ChannelRoundTrip(state, true);
 }
 void BM_RoundTrip_Paced_SocketPair(benchmark::State& state) {
   SocketRoundTrip(state, true);
+}
+void BM_RoundTrip_Paced_SocketRelay(benchmark::State& state) {
+  SocketRelayRoundTrip(state);
 }
 void BM_RoundTrip_FlatOut_UnboundedChannel(benchmark::State& state) {
   ChannelRoundTrip(state, false);
@@ -377,6 +453,10 @@ BENCHMARK(BM_RoundTrip_Paced_Channel)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RoundTrip_Paced_SocketPair)
+    ->Iterations(2000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RoundTrip_Paced_SocketRelay)
     ->Iterations(2000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);

@@ -346,6 +346,34 @@ double MicrosecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
 
+// Round trips timed from the send to the answer's arrival where `arrivals` counts it; `send` says
+// whether the command went out.
+template <typename Send>
+void ArrivalRoundTrip(benchmark::State& state, bool paced, Arrivals& arrivals, const Send& send,
+                      const char* changed) {
+  std::vector<double> us;
+  us.reserve(static_cast<size_t>(state.max_iterations));
+  uint32_t expected = arrivals.received.load();
+  const uint32_t wrong_before = arrivals.wrong.load();
+  for (auto _ : state) {
+    if (paced)
+      std::this_thread::sleep_for(kPace);
+    const int64_t start = NowNs();
+    if (!send()) {
+      state.SkipWithError("the command did not go out");
+      return;
+    }
+    arrivals.WaitFor(++expected);
+    const double took =
+        static_cast<double>(arrivals.last_arrival_ns.load(std::memory_order_relaxed) - start) / 1e3;
+    state.SetIterationTime(took / 1e6);
+    us.push_back(took);
+  }
+  if (arrivals.wrong.load() != wrong_before)
+    state.SkipWithError(changed);
+  ReportPercentiles(state, us);
+}
+
 void ChannelRoundTrip(benchmark::State& state, bool paced) {
   Game& game = TheGame(paced);
   if (!game.ok()) {
@@ -353,25 +381,13 @@ void ChannelRoundTrip(benchmark::State& state, bool paced) {
     return;
   }
   const std::string payload(kCommandBytes, 'c');
-  std::vector<double> us;
-  us.reserve(static_cast<size_t>(state.max_iterations));
-  uint32_t expected = game.host().received.load();
-  const uint32_t wrong_before = game.host().wrong.load();
-  for (auto _ : state) {
-    if (paced)
-      std::this_thread::sleep_for(kPace);
-    const int64_t start = NowNs();
-    game.SendCommand(kEchoSubid, payload);
-    game.host().WaitFor(++expected);
-    const double took =
-        static_cast<double>(game.host().last_arrival_ns.load(std::memory_order_relaxed) - start) /
-        1e3;
-    state.SetIterationTime(took / 1e6);
-    us.push_back(took);
-  }
-  if (game.host().wrong.load() != wrong_before)
-    state.SkipWithError("an answer came back changed");
-  ReportPercentiles(state, us);
+  ArrivalRoundTrip(
+      state, paced, game.host(),
+      [&] {
+        game.SendCommand(kEchoSubid, payload);
+        return true;
+      },
+      "an answer came back changed");
 }
 
 void SocketRoundTrip(benchmark::State& state, bool paced) {
@@ -409,27 +425,9 @@ void SocketRelayRoundTrip(benchmark::State& state) {
     return;
   }
   const std::string command = "r" + std::string(80 + kCommandBytes + 16, 'c');
-  std::vector<double> us;
-  us.reserve(static_cast<size_t>(state.max_iterations));
-  uint32_t expected = game.relay().received.load();
-  const uint32_t wrong_before = game.relay().wrong.load();
-  for (auto _ : state) {
-    std::this_thread::sleep_for(kPace);
-    const int64_t start = NowNs();
-    if (!WriteMessage(game.socket_fd(), command)) {
-      state.SkipWithError("the socket closed");
-      return;
-    }
-    game.relay().WaitFor(++expected);
-    const double took =
-        static_cast<double>(game.relay().last_arrival_ns.load(std::memory_order_relaxed) - start) /
-        1e3;
-    state.SetIterationTime(took / 1e6);
-    us.push_back(took);
-  }
-  if (game.relay().wrong.load() != wrong_before)
-    state.SkipWithError("a relayed answer came back changed");
-  ReportPercentiles(state, us);
+  ArrivalRoundTrip(
+      state, true, game.relay(), [&] { return WriteMessage(game.socket_fd(), command); },
+      "a relayed answer came back changed");
 }
 
 void BM_RoundTrip_Paced_Channel(benchmark::State& state) {

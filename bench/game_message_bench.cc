@@ -239,7 +239,8 @@ class CountingHost : public qvc::PlanHost, public Arrivals {
   }
 };
 
-// One game: its plan table, channel and process, and the socket pair to the same process.
+// One game: its plan table, channel and process, and the echo and relay sockets to the same
+// process.
 class Game {
  public:
   explicit Game(bool bounded) {
